@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+volatile unsigned char fuzz_sink;
+
 namespace {
 
 size_t block_bytes(int id)
@@ -55,5 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (!(levels[i] >= -50.0f && levels[i] <= 13.75f))
                 __builtin_trap();
     }
-    return sum == 0x100; // never true; keeps the reads
+    fuzz_sink = sum; // keeps the reads
+    return 0;
 }
