@@ -97,3 +97,17 @@ TEST(Decoder, ReadsOnlyTheTwelveBytesAndNoMore)
     // 41 known numbers: 35 taken as reply and event, 6 as one kind only
     EXPECT_EQ(delivered, 35 * 2 + 6);
 }
+
+TEST(Decoder, FirmwareTextForEveryByteValue)
+{
+    korvane_event e;
+    korvane_block b;
+    for (int v = 0; v < 256; ++v) {
+        const uint8_t other = uint8_t(255 - v);
+        Bytes d = datagram(0x81, {uint8_t(v), other, uint8_t(v / 3)});
+        ASSERT_EQ(korvane_decode_datagram(d.data(), d.size(), &e, &b), 1);
+        char want[64];
+        snprintf(want, sizeof want, "VXN Korvane Firmware v%d.%d.%d", v, other, v / 3);
+        EXPECT_STREQ(b.firmware.text, want);
+    }
+}
