@@ -278,6 +278,8 @@ korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t se
 
     if (error_text && error_size)
         error_text[0] = '\0';
+    if (!host)
+        return NULL; /* no address to send to; inet_addr would crash on it */
     h = (korvane_handle)calloc(1, sizeof *h);
     if (!h)
         return NULL;
@@ -325,7 +327,7 @@ korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t se
 
     h->remote.sin_family = AF_INET;
     h->remote.sin_port = htons(send_port);
-    h->remote.sin_addr.s_addr = inet_addr(host ? host : "");
+    h->remote.sin_addr.s_addr = inet_addr(host);
 
     h->callback = NULL;
     h->userdata = NULL;

@@ -173,6 +173,7 @@ TEST(NullHandle, EveryCallFailsAndDoesNothing)
     korvane_logging(n, 1);
     korvane_logging(n, 0);
     EXPECT_EQ(korvane_request(n, 0), -1);
+    EXPECT_EQ(korvane_open(nullptr, free_udp_port(), 9), nullptr) << "no host text at all fails";
     for (const auto &c : command_cases()) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.call(n), -1);
