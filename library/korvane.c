@@ -89,15 +89,15 @@ static int wake_open(korvane_handle h)
 
 static void wake_signal(korvane_handle h)
 {
+    /* one write into a fresh eventfd or pipe cannot fail */
 #if defined(__linux__)
     uint64_t one = 1;
-    if (write(h->wake_fd[0], &one, sizeof one) < 0) {
-        /* counter full cannot happen with one write; the stop flag is set anyway */
-    }
+    ssize_t written = write(h->wake_fd[0], &one, sizeof one);
+    (void)written;
 #elif !defined(_WIN32)
     char c = 1;
-    if (write(h->wake_fd[1], &c, 1) < 0) {
-    }
+    ssize_t written = write(h->wake_fd[1], &c, 1);
+    (void)written;
 #else
     (void)h;
 #endif
@@ -191,7 +191,10 @@ static void *korvane_keep_alive_thread(void *arg)
                      sizeof h->remote);
         deadline_after(&next, KEEP_ALIVE_INTERVAL_MS);
         pthread_mutex_lock(&h->ka_lock);
-        while (!h->ka_stop && pthread_cond_timedwait(&h->ka_cond, &h->ka_lock, &next) != ETIMEDOUT) {
+        while (!h->ka_stop) {
+            const int rc = pthread_cond_timedwait(&h->ka_cond, &h->ka_lock, &next);
+            if (rc != 0 && rc != EINTR)
+                break; /* ETIMEDOUT: time for the next keep-alive */
         }
     }
     pthread_mutex_unlock(&h->ka_lock);

@@ -15,12 +15,9 @@
 typedef SOCKET korvane_socket;
 #else
 #  include <netinet/in.h>
-#  include <pthread.h>
 typedef int korvane_socket;
 #endif
-#ifdef _WIN32
-#  include <pthread.h>
-#endif
+#include <pthread.h> /* winpthreads on Windows */
 
 #ifdef __cplusplus
 extern "C" {
