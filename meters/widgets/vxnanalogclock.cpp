@@ -78,6 +78,7 @@ VXNAnalogClock::VXNAnalogClock(QWidget *parent)
     , m_CountDownSpacing(1)
     , m_CountDownColor(255, 0, 255, 255)
     , m_timer(nullptr)
+    , m_timeTaken(false)
 {
     setWindowTitle(tr("Analog Clock"));
     resize(200, 200);
@@ -96,6 +97,16 @@ QTime VXNAnalogClock::currentTime() const
 void VXNAnalogClock::checkTime()
 {
     const QTime t = currentTime();
+    // The first reading is taken whole: the stored 0:00:00 must not make a
+    // clock started in minute 0 keep hour 0 until the next minute.
+    if (!m_timeTaken) {
+        m_timeTaken = true;
+        m_hour = t.hour();
+        m_minute = t.minute();
+        m_second = t.second();
+        update();
+        return;
+    }
     if (t.second() == m_second)
         return;
     m_second = t.second();

@@ -167,6 +167,7 @@ private:
     int m_CountDownSpacing;
     QColor m_CountDownColor;
     QTimer *m_timer;
+    bool m_timeTaken;   // false until the first reading
 };
 
 #endif // VXNANALOGCLOCK_H

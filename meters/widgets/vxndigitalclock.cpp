@@ -25,6 +25,7 @@ VXNDigitalClock::VXNDigitalClock(QWidget *parent)
     , m_minute(0)
     , m_second(0)
     , m_timer(nullptr)
+    , m_timeTaken(false)
 {
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &VXNDigitalClock::checkTime);
@@ -49,6 +50,16 @@ void VXNDigitalClock::checkTime()
     // Day and month names come out in the system locale.
     m_dateText = now.date().toString(QStringLiteral("ddd d MMM yyyy"));
 
+    // The first reading always repaints, so the texts show at once even when
+    // it falls on second 0 (the stored second starts at 0).
+    if (!m_timeTaken) {
+        m_timeTaken = true;
+        m_hour = t.hour();
+        m_minute = t.minute();
+        m_second = t.second();
+        update();
+        return;
+    }
     if (t.second() == m_second)
         return;
     m_second = t.second();

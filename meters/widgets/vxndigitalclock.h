@@ -61,6 +61,7 @@ private:
     QString m_timeText;
     QString m_dateText;
     QTimer *m_timer;
+    bool m_timeTaken;   // false until the first reading
 };
 
 #endif // VXNDIGITALCLOCK_H
