@@ -53,7 +53,6 @@ public:
         if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
             setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
     }
-    int fd() const { return fd_; }
 
     void send_to(uint16_t port, const Bytes &bytes) const
     {
@@ -215,11 +214,6 @@ public:
     {
         std::lock_guard<std::mutex> g(m_);
         return events_;
-    }
-    void clear()
-    {
-        std::lock_guard<std::mutex> g(m_);
-        events_.clear();
     }
 
 private:
