@@ -216,9 +216,12 @@ int run_simulator(const Options &options)
             const Incoming in = sim.receive(buffer, size, now, answer);
             if (in.type == Incoming::Type::Invalid)
                 ++counters.invalid;
-            // Only a protocol datagram makes its sender the client; stray
-            // traffic must not divert the meter stream.
-            if (!options.fixed_target && in.type != Incoming::Type::Invalid &&
+            // Only what a client sends (requests, commands, keep-alives)
+            // makes its sender the client; stray traffic must not divert
+            // the meter stream.
+            const bool from_client = in.type == Incoming::Type::Request || in.type == Incoming::Type::Command ||
+                                     in.type == Incoming::Type::KeepAlive;
+            if (!options.fixed_target && from_client && !sim.link_down(now) &&
                 (!have_target || !same_address(from, target))) {
                 target = from;
                 have_target = true;
