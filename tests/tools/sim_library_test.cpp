@@ -365,7 +365,7 @@ TEST_F(SimLink, VerbosePrintsEveryCommandItReceives)
     const Finished f = sim_.stop(SIGTERM);
     EXPECT_EQ(f.exit_code, 0);
     for (const char *line : {"request 36 (module source)", "command 5 (remote on): 3, 2",
-                             "command 10 (remote non-stop): 2", "command 26 (config on (lamp colours)): 1, 2, 1, 0",
+                             "command 10 (remote non-stop): 2", "command 26 (config on lamp colours): 1, 2, 1, 0",
                              "command 28 (config silence detection): 206, 7, 0, 0, 1", "keep-alive"})
         EXPECT_NE(f.out.find(line), std::string::npos) << line << "\n" << f.out;
 }

@@ -229,7 +229,7 @@ const char *message_name(uint8_t number)
     case msg::kCueInterlock: return "config cue interlock";
     case msg::kGpo: return "config gpo";
     case msg::kCueConfig: return "config cue";
-    case msg::kOnConfig: return "config on (lamp colours)";
+    case msg::kOnConfig: return "config on lamp colours";
     case msg::kFaderReserve: return "config fader reserve";
     case msg::kSilenceDetection: return "config silence detection";
     case msg::kPhantom: return "config phantom";
