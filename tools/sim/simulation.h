@@ -21,6 +21,7 @@ struct Output {
 class Simulation {
 public:
     static constexpr double kScriptStep = 0.1;  // seconds between scenario steps
+    static constexpr double kMaxCatchUp = 0.2;  // seconds of meter events sent late, at most
 
     Simulation(ScenarioKind kind, double meter_rate_hz, uint32_t seed,
                MixerState initial = default_studio_state());
