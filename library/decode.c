@@ -3,7 +3,6 @@
  * fuzzer and the benchmarks. */
 #include "korvane_internal.h"
 
-#include <stdio.h>
 #include <string.h>
 
 enum block_type {
@@ -66,6 +65,33 @@ static const struct message_entry message_table[64] = {
     [51] = {0x51, K_BOTH, B_I32, 1},
 };
 
+/* Appends the decimal digits of v; snprintf would cost more than the
+ * whole rest of the decoder. */
+static char *put_decimal(char *out, unsigned v)
+{
+    if (v >= 100)
+        *out++ = (char)('0' + v / 100);
+    if (v >= 10)
+        *out++ = (char)('0' + v / 10 % 10);
+    *out++ = (char)('0' + v % 10);
+    return out;
+}
+
+/* "VXN Korvane Firmware v%d.%d.%d"; at most 33 characters for three bytes. */
+static void firmware_text(char *text, uint8_t major, uint8_t minor, uint8_t build)
+{
+    static const char prefix[] = "VXN Korvane Firmware v";
+    char *p = text;
+    memcpy(p, prefix, sizeof prefix - 1);
+    p += sizeof prefix - 1;
+    p = put_decimal(p, major);
+    *p++ = '.';
+    p = put_decimal(p, minor);
+    *p++ = '.';
+    p = put_decimal(p, build);
+    *p = '\0';
+}
+
 static unsigned two_bits(uint8_t byte, unsigned shift)
 {
     return (byte >> shift) & 0x3u;
@@ -95,8 +121,7 @@ int korvane_decode_message(const uint8_t *message, korvane_event *event, korvane
         block->firmware.major = data[0];
         block->firmware.minor = data[1];
         block->firmware.build = data[2];
-        snprintf(block->firmware.text, sizeof block->firmware.text, "VXN Korvane Firmware v%d.%d.%d",
-                 data[0], data[1], data[2]);
+        firmware_text(block->firmware.text, data[0], data[1], data[2]);
         break;
     case B_I32:
         for (i = 0; i < entry->count; ++i)
