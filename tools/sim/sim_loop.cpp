@@ -167,9 +167,9 @@ int run_simulator(const Options &options)
             if (n == static_cast<ssize_t>(dg.size())) {
                 ++counters.sent;
                 counters.meters += dg[3] == (static_cast<uint8_t>(Kind::Event) | msg::kMeters);
-            }
-            else
+            } else {
                 ++counters.send_errors;
+            }
         }
     };
 
@@ -247,7 +247,7 @@ int run_simulator(const Options &options)
                 "%lu sent (%lu meter events)\n",
                 clock.now(), counters.received, counters.invalid, counters.sent, counters.meters);
     if (counters.send_errors > 0)
-        std::printf("korvane-sim: %lu datagrams could not be sent\n", counters.send_errors);
+        std::fprintf(stderr, "korvane-sim: %lu datagrams could not be sent\n", counters.send_errors);
     std::fflush(stdout);
     close(sock);
     return kExitOk;
