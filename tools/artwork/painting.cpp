@@ -356,8 +356,8 @@ QImage moduleLamp(int size, int number, LampColour colour)
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     QLinearGradient glass(QPointF(0, 0), QPointF(0, size));
     glass.setColorAt(0, QColor(0, 0, 0, 255));
-    glass.setColorAt(0.55, QColor(0, 0, 0, 255));
-    glass.setColorAt(0.63, QColor(0, 0, 0, 110));
+    glass.setColorAt(0.50, QColor(0, 0, 0, 255));
+    glass.setColorAt(0.64, QColor(0, 0, 0, 110));
     glass.setColorAt(0.87, QColor(0, 0, 0, 110));
     glass.setColorAt(0.95, QColor(0, 0, 0, 255));
     glass.setColorAt(1, QColor(0, 0, 0, 255));
