@@ -39,7 +39,8 @@ bool writeFile(const QString &path, const QByteArray &data)
 bool writePng(const QString &path, const QImage &img)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!img.convertToFormat(QImage::Format_ARGB32).save(path, "PNG")) {
+    // Quality 0 asks for the strongest zlib level: smaller files, same pixels.
+    if (!img.convertToFormat(QImage::Format_ARGB32).save(path, "PNG", 0)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
     }
