@@ -344,10 +344,10 @@ QImage moduleLamp(int size, int number, LampColour colour)
     p.drawEllipse(c, faceR, faceR);
 
     // Specular reflection.
-    QRadialGradient spec(c + QPointF(-28 * s, -58 * s), 52 * s);
-    spec.setColorAt(0, QColor(255, 255, 255, lit ? 95 : 45));
-    spec.setColorAt(1, QColor(255, 255, 255, 0));
-    p.setBrush(spec);
+    QRadialGradient highlight(c + QPointF(-28 * s, -58 * s), 52 * s);
+    highlight.setColorAt(0, QColor(255, 255, 255, lit ? 95 : 45));
+    highlight.setColorAt(1, QColor(255, 255, 255, 0));
+    p.setBrush(highlight);
     p.drawEllipse(c + QPointF(-28 * s, -58 * s), 52 * s, 40 * s);
 
     // The window shows the module's source name (white, 10 pt) under the
