@@ -468,6 +468,19 @@ void TestVXNAnalogClock::pointersAreTrianglesInsideTheRim()
     QVERIFY(!isDark(dialPixel(image, 100, 100, 90, 81.5)));
     QVERIFY(isDark(image.pixel(161, 96)));
     QVERIFY(!isDark(image.pixel(161, 92)));
+
+    // The second dots are drawn last, over a pointer that covers them.
+    clock.setHourHandColor(Qt::red);
+    clock.setHourHandBorder(4);
+    clock.setHourHandWidth(20);
+    clock.setSecondDots(true);
+    clock.setDotSize(6);
+    clock.setDotColor(Qt::blue);
+    clock.showTime(QTime(3, 0, 15));
+    image = renderOnWhite(clock);
+    QVERIFY(isRed(dialPixel(image, 100, 100, 90, 85)));
+    const QRgb dot = dialPixel(image, 100, 100, 90, 91);
+    QVERIFY2(qBlue(dot) > 200 && qRed(dot) < 60, qPrintable(QColor(dot).name()));
 }
 
 QTEST_MAIN(TestVXNAnalogClock)
