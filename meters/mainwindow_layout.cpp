@@ -136,12 +136,12 @@ void MainWindow::relayout()
     setPointSize(ui->label_mictime, ui->label_mictime->font(), scaled(12, scale));
 
     VXNDigitalClock *clock = ui->DigitalClock;
-    QFont timeFont = clock->property("TimeDisplayFont").value<QFont>();
+    QFont timeFont = clock->TimeDisplayFont();
     const int timeSize = scaled(40, scale);
     if (timeSize > 0)
         timeFont.setPointSize(timeSize);
     clock->setTimeDisplayFont(timeFont);
-    QFont dateFont = clock->property("DateDisplayFont").value<QFont>();
+    QFont dateFont = clock->DateDisplayFont();
     const int dateSize = scaled(24, scale);
     if (dateSize > 0)
         dateFont.setPointSize(dateSize);
