@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "csettingsdialog.h"
+#include "mylabel.h"
 #include "ui_mainwindow.h"
 
 namespace {

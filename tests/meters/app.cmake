@@ -1,5 +1,6 @@
 # The main window against a fake mixer on loopback, offscreen.
 if(TARGET meters_app)
+  find_package(Qt5 REQUIRED COMPONENTS Network)
   korvane_add_qtest(test_mainwindow
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/app/tst_mainwindow.cpp
             ${CMAKE_CURRENT_LIST_DIR}/app/fakemixer.h

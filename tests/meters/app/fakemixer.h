@@ -17,7 +17,7 @@ class FakeMixer
 public:
     FakeMixer()
     {
-        socket.bind(QHostAddress::LocalHost, 0);
+        socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
     }
 
     quint16 port() const { return socket.localPort(); }
@@ -109,7 +109,7 @@ private:
 inline quint16 freeUdpPort()
 {
     QUdpSocket probe;
-    probe.bind(QHostAddress::AnyIPv4, 0);
+    probe.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
     return probe.localPort();
 }
 

@@ -100,7 +100,10 @@ private:
         if (!mixer->waitForRequests(stateBurst.size()))
             return nullptr;
         mixer->meters(-20, -20, -20, -20);
-        QTRY_VERIFY_WITH_TIMEOUT(w->online, 2000);
+        for (int i = 0; i < 200 && !w->online; ++i)
+            QTest::qWait(10);
+        if (!w->online)
+            return nullptr;
         mixer->clear();
         return w;
     }
@@ -120,7 +123,7 @@ private slots:
             "doConfigSilenceDetection()", "meterRelease()", "openSettings()",
             "onConfigSilenceDetection()", "onRedrawModules()", "onRedrawSignals()",
             "onModuleClicked()", "onSilenceAlarm()", "onVoicetrack()", "onNonStopClicked()",
-            "onHandleMicTimer()", "onShowMicTimer()", "onSetUdpPorts(qint16,qint16,bool,QString)",
+            "onHandleMicTimer()", "onShowMicTimer()", "onSetUdpPorts(short,short,bool,QString)",
             "onKeepAliveTimeout()", "onKeepAliveTimer()", "onlineStatusChanged()"};
         const QMetaObject &mo = MainWindow::staticMetaObject;
         QCOMPARE(QString::fromLatin1(mo.className()), QStringLiteral("MainWindow"));
@@ -239,7 +242,7 @@ private slots:
         w->voiceTrackTimer->stop();
 
         // Modules 1, 3 and 4 on, active colour green (code 2), inactive grey.
-        mixer->reply(26, {0x02, 0x02, 0, 0, 0, 0, 0, 0});
+        mixer->reply(26, {0x02, 0x22, 0, 0, 0, 0, 0, 0});
         mixer->reply(32, {1, 0, 1, 1, 0, 0, 0, 0});
         mixer->reply(13, {1, 0, 1, 1, 0, 0, 0, 0});
         QTRY_VERIFY_WITH_TIMEOUT(w->voiceTrackState[3] == 1, 2000);
@@ -255,7 +258,7 @@ private slots:
         QCOMPARE(first, QStringList({lamp(1, "green"), lamp(1, "grey"), lamp(1, "green"), lamp(1, "grey")}));
         QCOMPARE(third, QStringList({lamp(3, "green"), lamp(3, "grey"), lamp(3, "green"), lamp(3, "grey")}));
         // Modules 4 and 5 never blink.
-        QCOMPARE(fourth, QStringList(4, lamp(4, "green")));
+        QCOMPARE(fourth, QStringList({lamp(4, "green"), lamp(4, "green"), lamp(4, "green"), lamp(4, "green")}));
 
         // Leaving voice-track mode: the next redraw shows the lamp steadily.
         mixer->reply(13, {0, 0, 0, 0, 0, 0, 0, 0});
@@ -473,6 +476,10 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Pass through another size first, so that every size brings a resize.
+        w.resize(size + QSize(10, 10));
+        QTRY_COMPARE_WITH_TIMEOUT(w.windowSize, size + QSize(10, 10), 2000);
+        w.repaint();
         w.resize(size);
         QTRY_COMPARE_WITH_TIMEOUT(w.windowSize, size, 2000);
         QVERIFY(w.layoutDirty);
@@ -566,15 +573,30 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(counter.paints, 0);
 
-        // A falling level repaints only when the bar moves a pixel: far fewer
-        // paints than ticks.
+        // A slow fall near the bottom of the scale repaints only when the bar
+        // moves a whole pixel: fewer paints than ticks.
+        w.meterReleaseTimer->stop();
+        {
+            QMutexLocker locker(&w.stateLock);
+            w.progLeftLevel = -45.0;
+        }
+        for (int i = 0; i < 400 && w.ui->ProgLeft->dBPosition() > -45.0; ++i)
+            w.meterRelease();
+        QCOMPARE(w.ui->ProgLeft->dBPosition(), -45.0);
+        QTest::qWait(50);
+        counter.paints = 0;
         {
             QMutexLocker locker(&w.stateLock);
             w.progLeftLevel = -50.0;
         }
-        QTest::qWait(500);
-        QVERIFY(counter.paints > 0);
-        QVERIFY(counter.paints < 50);
+        const int ticks = 38;
+        for (int i = 0; i < ticks; ++i) {
+            w.meterRelease();
+            QCoreApplication::processEvents();
+        }
+        QTest::qWait(50);
+        QVERIFY(counter.paints > 5);
+        QVERIFY(counter.paints < ticks * 3 / 4);
     }
 
     void settingsDialogAcceptedReopens()
