@@ -1,0 +1,67 @@
+#ifndef VXNDIGITALCLOCK_H
+#define VXNDIGITALCLOCK_H
+
+#include <QColor>
+#include <QDateTime>
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+class QTimer;
+
+// Time ("hh:mm:ss") over date ("ddd d MMM yyyy"), each centred in its own
+// band with its own font and colour. Polls the clock every 100 ms and
+// repaints when the second changes; paints no background.
+class VXNDigitalClock : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(bool TimeDisplay READ TimeDisplay WRITE setTimeDisplay)
+    Q_PROPERTY(QFont TimeDisplayFont READ TimeDisplayFont WRITE setTimeDisplayFont)
+    Q_PROPERTY(QColor TimeDisplayFontColor READ TimeDisplayFontColor WRITE setTimeDisplayFontColor)
+    Q_PROPERTY(bool DateDisplay READ DateDisplay WRITE setDateDisplay)
+    Q_PROPERTY(QFont DateDisplayFont READ DateDisplayFont WRITE setDateDisplayFont)
+    Q_PROPERTY(QColor DateDisplayFontColor READ DateDisplayFontColor WRITE setDateDisplayFontColor)
+
+public:
+    explicit VXNDigitalClock(QWidget *parent = nullptr);
+    ~VXNDigitalClock() override;
+
+    bool TimeDisplay() const { return m_TimeDisplay; }
+    void setTimeDisplay(bool value);
+    QFont TimeDisplayFont() const { return m_TimeDisplayFont; }
+    void setTimeDisplayFont(const QFont &value);
+    QColor TimeDisplayFontColor() const { return m_TimeDisplayFontColor; }
+    void setTimeDisplayFontColor(const QColor &value);
+    bool DateDisplay() const { return m_DateDisplay; }
+    void setDateDisplay(bool value);
+    QFont DateDisplayFont() const { return m_DateDisplayFont; }
+    void setDateDisplayFont(const QFont &value);
+    QColor DateDisplayFontColor() const { return m_DateDisplayFontColor; }
+    void setDateDisplayFontColor(const QColor &value);
+
+public slots:
+    // Rebuilds both texts; repaints when the second changed.
+    void checkTime();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    // The clock's time source; tests override it to show a chosen moment.
+    virtual QDateTime currentDateTime() const;
+
+private:
+    bool m_TimeDisplay;
+    QFont m_TimeDisplayFont;
+    QColor m_TimeDisplayFontColor;
+    bool m_DateDisplay;
+    QFont m_DateDisplayFont;
+    QColor m_DateDisplayFontColor;
+    int m_hour;
+    int m_minute;
+    int m_second;
+    QString m_timeText;
+    QString m_dateText;
+    QTimer *m_timer;
+    bool m_timeTaken;   // false until the first reading
+};
+
+#endif // VXNDIGITALCLOCK_H
