@@ -25,20 +25,29 @@ QString lampStyle(int lamp, int colour)
         .arg(QLatin1String(name));
 }
 
+// Every redraw names the picture again, but Qt re-parses a style sheet and
+// decodes its PNG on each assignment; with the lamps redrawn every 400 ms that
+// was a third of the program's CPU while online. The picture shown is the same.
+void setStyleIfChanged(QWidget *widget, const QString &style)
+{
+    if (widget->styleSheet() != style)
+        widget->setStyleSheet(style);
+}
+
 } // namespace
 
 void MainWindow::setSignalIcon(QWidget *widget, const char *name, bool active)
 {
-    widget->setStyleSheet(QStringLiteral("image: url(:/resources/png/KorvaneMeterIcons2/signals/%1-%2.png);")
-                              .arg(QLatin1String(name))
-                              .arg(active ? QLatin1String("active") : QLatin1String("inactive")));
+    setStyleIfChanged(widget, QStringLiteral("image: url(:/resources/png/KorvaneMeterIcons2/signals/%1-%2.png);")
+                                  .arg(QLatin1String(name))
+                                  .arg(active ? QLatin1String("active") : QLatin1String("inactive")));
 }
 
 void MainWindow::setModuleLamp(int index, int colour)
 {
     if (index < 0 || index > 5)
         return;
-    moduleLamps[index]->setStyleSheet(lampStyle(index + 1, colour));
+    setStyleIfChanged(moduleLamps[index], lampStyle(index + 1, colour));
 }
 
 void MainWindow::resetModuleLamps()
