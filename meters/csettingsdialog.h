@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+#include <QHostInfo>
+#include <QString>
+
+namespace Ui {
+class CSettingsDialog;
+}
+
+// How the meters reach the mixer: host and the two UDP ports, or the default
+// ports. Ok resolves the host first and hands on the numeric address through
+// setUdpPorts, then accepts; the caller connects to setUdpPorts before exec().
+class CSettingsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 DefaultSendPort = 18153;
+    static constexpr quint16 DefaultRecvPort = 18150;
+
+    CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults,
+                    QString remote_host, QWidget *parent = nullptr);
+    ~CSettingsDialog() override;
+
+signals:
+    // Ports travel as the low 16 bits of the port number: a port above 32767
+    // arrives negative and is read back as quint16 by the receiver.
+    void setUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults,
+                     QString remote_host);
+
+private slots:
+    void on_checkBox_use_defaults_toggled(bool checked);
+    void on_buttonBox_accepted();
+    void on_buttonBox_rejected();
+    void lookedUp(QHostInfo info);
+
+private:
+    Ui::CSettingsDialog *ui;
+};

@@ -1,0 +1,443 @@
+// CSettingsDialog: its form, the port fields and defaults, and the host
+// lookup on Ok. Lookups go only to "localhost" (answered from the hosts file) and
+// to a name under ".invalid" that is rejected before any name server is asked.
+
+#include "csettingsdialog.h"
+#include "formtesting.h"
+#include "ui_csettingsdialog.h"
+
+#include <korvane.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHostAddress>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const char *const kStyle =
+    "QGroupBox {\n    border: 1px solid gray;\n    border-radius: 6px;\n    margin-top: 0.5em;\n}\n\n"
+    "QGroupBox::title {\n    subcontrol-origin: margin;\n    left: 10px;\n    padding: 0 3px 0 3px;\n}";
+
+template <typename T>
+T *part(QDialog &dialog, const char *name)
+{
+    T *w = dialog.findChild<T *>(QLatin1String(name));
+    if (!w)
+        qFatal("no %s in the dialog", name);
+    return w;
+}
+
+QLineEdit *sendEdit(QDialog &d) { return part<QLineEdit>(d, "UdpSendPortEdit"); }
+QLineEdit *recvEdit(QDialog &d) { return part<QLineEdit>(d, "UdpRecvPortEdit"); }
+QLineEdit *hostEdit(QDialog &d) { return part<QLineEdit>(d, "UdpHostEdit"); }
+QCheckBox *defaultsBox(QDialog &d) { return part<QCheckBox>(d, "checkBox_use_defaults"); }
+QPushButton *button(QDialog &d, QDialogButtonBox::StandardButton which)
+{
+    return part<QDialogButtonBox>(d, "buttonBox")->button(which);
+}
+
+quint16 port(const QVariant &v) { return quint16(v.value<qint16>()); }
+
+} // namespace
+
+class PortsReceiver : public QObject
+{
+    Q_OBJECT
+public:
+    int calls = 0;
+    qint16 send = 0;
+    qint16 recv = 0;
+    QString host;
+public slots:
+    void onSetUdpPorts(qint16 s, qint16 r, bool, QString h)
+    {
+        ++calls;
+        send = s;
+        recv = r;
+        host = h;
+    }
+};
+
+class TestCSettingsDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void formLayout();
+    void textsUseTheDialogContext();
+    void metaObjectInterface();
+    void portValidators();
+    void passedPortsShownUnsigned();
+    void useDefaultsOverridesAndLocksPorts();
+    void uncheckingDefaultsKeepsThemAndUnlocks();
+    void okResolvesLocalhostThenEmitsAndAccepts();
+    void okWithUnresolvableHostStaysOpen();
+    void okWithEmptyHostStaysOpen();
+    void lookupWithoutAddressStaysOpen();
+    void unparsablePortTravelsAsZero();
+    void cancelEmitsNothingAndRejects();
+    void cancelDuringLookupDiscardsTheAnswer();
+    void secondOkDoesNotEmitTwice();
+};
+
+void TestCSettingsDialog::initTestCase()
+{
+    qRegisterMetaType<qint16>("qint16");
+}
+
+void TestCSettingsDialog::formLayout()
+{
+    CSettingsDialog d(1000, 2000, false, QStringLiteral("mixer"));
+    QCOMPARE(d.objectName(), QStringLiteral("CSettingsDialog"));
+    QCOMPARE(d.size(), QSize(412, 269));
+    QCOMPARE(d.minimumSize(), QSize(412, 269));
+    QCOMPARE(d.maximumSize(), QSize(412, 269));
+    QCOMPARE(d.styleSheet(), QString::fromLatin1(kStyle));
+    QCOMPARE(d.windowTitle(), QStringLiteral("Settings"));
+
+    const struct { const char *name; const char *cls; const char *parent; QRect geometry; } rows[] = {
+        {"groupBox", "QGroupBox", "CSettingsDialog", {10, 10, 201, 221}},
+        {"UdpHostEdit", "QLineEdit", "groupBox", {10, 47, 181, 20}},
+        {"label_3", "QLabel", "groupBox", {10, 27, 111, 16}},
+        {"groupBox_2", "QGroupBox", "groupBox", {10, 80, 181, 121}},
+        {"UdpRecvPortEdit", "QLineEdit", "groupBox_2", {120, 80, 51, 20}},
+        {"UdpSendPortEdit", "QLineEdit", "groupBox_2", {120, 50, 51, 20}},
+        {"label_2", "QLabel", "groupBox_2", {10, 50, 91, 16}},
+        {"label", "QLabel", "groupBox_2", {10, 80, 91, 16}},
+        {"checkBox_use_defaults", "QCheckBox", "groupBox_2", {10, 20, 121, 17}},
+        {"buttonBox", "QDialogButtonBox", "CSettingsDialog", {230, 200, 156, 23}},
+        {"label_6", "QLabel", "CSettingsDialog", {230, 30, 161, 131}},
+        {"label_libversion", "QLabel", "CSettingsDialog", {10, 240, 391, 16}},
+    };
+    QStringList creationOrder;
+    for (const auto &r : rows) {
+        QWidget *w = d.findChild<QWidget *>(QLatin1String(r.name));
+        QVERIFY2(w, r.name);
+        QCOMPARE(QByteArray(w->metaObject()->className()), QByteArray(r.cls));
+        QCOMPARE(w->parentWidget()->objectName(), QString::fromLatin1(r.parent));
+        QCOMPARE(w->geometry(), r.geometry);
+        creationOrder.append(QLatin1String(r.name));
+    }
+    // Children appear in creation order, nested children under their box.
+    QStringList actual;
+    for (QWidget *w : d.findChildren<QWidget *>()) {
+        if (QStringList{"CSettingsDialog", "groupBox", "groupBox_2"}.contains(w->parentWidget()->objectName())
+            && !w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
+            actual.append(w->objectName());
+    }
+    QCOMPARE(actual, creationOrder);
+
+    QCOMPARE(part<QGroupBox>(d, "groupBox")->title(), QStringLiteral("UDP Settings"));
+    QCOMPARE(part<QGroupBox>(d, "groupBox_2")->title(), QStringLiteral("Ports"));
+    QCOMPARE(part<QLabel>(d, "label_3")->text(), QStringLiteral("Remote host:"));
+    QCOMPARE(part<QLabel>(d, "label_2")->text(), QStringLiteral("Transmit:"));
+    QCOMPARE(part<QLabel>(d, "label")->text(), QStringLiteral("Receive:"));
+    QCOMPARE(defaultsBox(d)->text(), QStringLiteral("Use defaults"));
+    QCOMPARE(part<QDialogButtonBox>(d, "buttonBox")->standardButtons(),
+             QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QLabel *about = part<QLabel>(d, "label_6");
+    QCOMPARE(about->styleSheet(), QStringLiteral("image: url(:/resources/png/about.png);"));
+    QVERIFY(about->text().isEmpty());
+    QVERIFY(QFile::exists(QStringLiteral(":/resources/png/about.png")));
+    QLabel *version = part<QLabel>(d, "label_libversion");
+    QCOMPARE(version->styleSheet(), QStringLiteral("color: rgb(120,120,120);"));
+    QCOMPARE(version->alignment(), Qt::Alignment(Qt::AlignCenter));
+    // The design text gives way to the library's own version text.
+    const char *libraryVersion = korvane_library_version(nullptr);
+    QVERIFY(libraryVersion);
+    QCOMPARE(version->text(), QString::fromUtf8(libraryVersion));
+    QVERIFY(!version->text().isEmpty());
+    QCOMPARE(hostEdit(d)->text(), QStringLiteral("mixer"));
+
+    // The bare form carries the design text.
+    QDialog bare;
+    Ui_CSettingsDialog ui;
+    ui.setupUi(&bare);
+    QCOMPARE(ui.label_libversion->text(), QStringLiteral("-- version -- "));
+    QVERIFY(ui.UdpHostEdit->text().isEmpty());
+}
+
+void TestCSettingsDialog::textsUseTheDialogContext()
+{
+    ContextMarkingTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    CSettingsDialog d(1, 2, false, QString());
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(d.windowTitle(), QStringLiteral("CSettingsDialog|Settings"));
+    QCOMPARE(part<QGroupBox>(d, "groupBox")->title(), QStringLiteral("CSettingsDialog|UDP Settings"));
+    QCOMPARE(part<QGroupBox>(d, "groupBox_2")->title(), QStringLiteral("CSettingsDialog|Ports"));
+    QCOMPARE(part<QLabel>(d, "label_3")->text(), QStringLiteral("CSettingsDialog|Remote host:"));
+    QCOMPARE(part<QLabel>(d, "label_2")->text(), QStringLiteral("CSettingsDialog|Transmit:"));
+    QCOMPARE(part<QLabel>(d, "label")->text(), QStringLiteral("CSettingsDialog|Receive:"));
+    QCOMPARE(defaultsBox(d)->text(), QStringLiteral("CSettingsDialog|Use defaults"));
+}
+
+void TestCSettingsDialog::metaObjectInterface()
+{
+    const QMetaObject &mo = CSettingsDialog::staticMetaObject;
+    QCOMPARE(QByteArray(mo.className()), QByteArray("CSettingsDialog"));
+    QCOMPARE(mo.methodCount() - mo.methodOffset(), 5);
+    const struct { QMetaMethod::MethodType type; const char *signature; } methods[] = {
+        {QMetaMethod::Signal, "setUdpPorts(qint16,qint16,bool,QString)"},
+        {QMetaMethod::Slot, "on_checkBox_use_defaults_toggled(bool)"},
+        {QMetaMethod::Slot, "on_buttonBox_accepted()"},
+        {QMetaMethod::Slot, "on_buttonBox_rejected()"},
+        {QMetaMethod::Slot, "lookedUp(QHostInfo)"},
+    };
+    for (int i = 0; i < 5; ++i) {
+        const QMetaMethod m = mo.method(mo.methodOffset() + i);
+        QCOMPARE(m.methodType(), methods[i].type);
+        // moc records qint16 as the type it names.
+        QCOMPARE(m.methodSignature(),
+                 QByteArray(methods[i].signature).replace("qint16", "short"));
+    }
+    // The window connects by name with the Qt typedefs; that must work, and
+    // the values must arrive.
+    CSettingsDialog d(1, 2, false, QString());
+    PortsReceiver receiver;
+    QVERIFY(QObject::connect(&d, SIGNAL(setUdpPorts(qint16,qint16,bool,QString)), &receiver,
+                             SLOT(onSetUdpPorts(qint16,qint16,bool,QString))));
+    d.show();
+    QHostInfo found;
+    found.setAddresses({QHostAddress(QStringLiteral("192.0.2.1"))});
+    QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, found)));
+    QCOMPARE(receiver.calls, 1);
+    QCOMPARE(receiver.send, qint16(1));
+    QCOMPARE(receiver.recv, qint16(2));
+    QCOMPARE(receiver.host, QStringLiteral("192.0.2.1"));
+    QCOMPARE(mo.method(mo.methodOffset()).parameterNames(),
+             (QList<QByteArray>{"udp_send_port", "udp_recv_port", "use_defaults", "remote_host"}));
+}
+
+void TestCSettingsDialog::portValidators()
+{
+    CSettingsDialog d(1, 2, false, QString());
+    auto *send = qobject_cast<const QIntValidator *>(sendEdit(d)->validator());
+    auto *recv = qobject_cast<const QIntValidator *>(recvEdit(d)->validator());
+    QVERIFY(send && recv);
+    QVERIFY(send != recv);
+    for (const QIntValidator *v : {send, recv}) {
+        QCOMPARE(v->bottom(), 1);
+        QCOMPARE(v->top(), 65535);
+        QCOMPARE(v->parent(), static_cast<QObject *>(&d));
+    }
+    // Typing is filtered: letters and a sixth digit do not get in.
+    QLineEdit *edit = sendEdit(d);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("1x8-153"));
+    QCOMPARE(edit->text(), QStringLiteral("18153"));
+    QTest::keyClicks(edit, QStringLiteral("9"));
+    QCOMPARE(edit->text(), QStringLiteral("18153"));
+}
+
+void TestCSettingsDialog::passedPortsShownUnsigned()
+{
+    CSettingsDialog d(qint16(quint16(40000)), qint16(quint16(65535)), false, QStringLiteral("h"));
+    QCOMPARE(sendEdit(d)->text(), QStringLiteral("40000"));
+    QCOMPARE(recvEdit(d)->text(), QStringLiteral("65535"));
+    QVERIFY(sendEdit(d)->isEnabled());
+    QVERIFY(recvEdit(d)->isEnabled());
+    QVERIFY(!defaultsBox(d)->isChecked());
+
+    CSettingsDialog low(18153, 32767, false, QString());
+    QCOMPARE(low.findChild<QLineEdit *>(QStringLiteral("UdpSendPortEdit"))->text(), QStringLiteral("18153"));
+    QCOMPARE(low.findChild<QLineEdit *>(QStringLiteral("UdpRecvPortEdit"))->text(), QStringLiteral("32767"));
+}
+
+void TestCSettingsDialog::useDefaultsOverridesAndLocksPorts()
+{
+    CSettingsDialog d(qint16(quint16(40000)), 1234, true, QStringLiteral("mixer"));
+    QVERIFY(defaultsBox(d)->isChecked());
+    QCOMPARE(sendEdit(d)->text(), QStringLiteral("18153"));
+    QCOMPARE(recvEdit(d)->text(), QStringLiteral("18150"));
+    QVERIFY(!sendEdit(d)->isEnabled());
+    QVERIFY(!recvEdit(d)->isEnabled());
+
+    // Checking the box later does the same to edited ports.
+    CSettingsDialog e(5, 6, false, QString());
+    defaultsBox(e)->setChecked(true);
+    QCOMPARE(sendEdit(e)->text(), QStringLiteral("18153"));
+    QCOMPARE(recvEdit(e)->text(), QStringLiteral("18150"));
+    QVERIFY(!sendEdit(e)->isEnabled());
+}
+
+void TestCSettingsDialog::uncheckingDefaultsKeepsThemAndUnlocks()
+{
+    CSettingsDialog d(7, 8, true, QString());
+    defaultsBox(d)->setChecked(false);
+    QVERIFY(sendEdit(d)->isEnabled());
+    QVERIFY(recvEdit(d)->isEnabled());
+    QCOMPARE(sendEdit(d)->text(), QStringLiteral("18153"));
+    QCOMPARE(recvEdit(d)->text(), QStringLiteral("18150"));
+}
+
+void TestCSettingsDialog::okResolvesLocalhostThenEmitsAndAccepts()
+{
+    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
+    sendEdit(d)->setText(QStringLiteral("40000"));
+    recvEdit(d)->setText(QStringLiteral("18150"));
+    bool stillOpenAtEmission = false;
+    connect(&d, &CSettingsDialog::setUdpPorts, this,
+            [&] { stillOpenAtEmission = d.isVisible() && d.result() != QDialog::Accepted; });
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    QSignalSpy accepted(&d, &QDialog::accepted);
+    d.show();
+
+    button(d, QDialogButtonBox::Ok)->click();
+    // The lookup is asynchronous: the dialog is still open right after Ok.
+    QVERIFY(d.isVisible());
+    QCOMPARE(ports.count(), 0);
+
+    QTRY_COMPARE_WITH_TIMEOUT(ports.count(), 1, 10000);
+    const QList<QVariant> args = ports.takeFirst();
+    QCOMPARE(port(args.at(0)), quint16(40000));
+    QCOMPARE(args.at(0).value<qint16>(), qint16(40000 - 65536));
+    QCOMPARE(port(args.at(1)), quint16(18150));
+    QCOMPARE(args.at(2).toBool(), false);
+    const QString address = args.at(3).toString();
+    QHostAddress numeric;
+    QVERIFY2(numeric.setAddress(address), qPrintable(address));
+    QVERIFY2(numeric.isLoopback(), qPrintable(address));
+    QVERIFY(stillOpenAtEmission);
+    QCOMPARE(accepted.count(), 1);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QVERIFY(!d.isVisible());
+}
+
+void TestCSettingsDialog::okWithUnresolvableHostStaysOpen()
+{
+    DebugCapture log;
+    // A first label longer than 63 characters can never be a host name, so the
+    // lookup fails on this machine without asking any name server.
+    const QString host = QString(64, QLatin1Char('x')) + QStringLiteral(".no-such-mixer.invalid");
+    CSettingsDialog d(1, 2, true, host);
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    QSignalSpy finished(&d, &QDialog::finished);
+    d.show();
+    button(d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Lookup failed:")), 20000);
+    QCoreApplication::processEvents();
+    QCOMPARE(ports.count(), 0);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(d.isVisible());
+
+    // The user corrects the host and tries again.
+    hostEdit(d)->setText(QStringLiteral("localhost"));
+    button(d, QDialogButtonBox::Ok)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(ports.count(), 1, 10000);
+    QCOMPARE(ports.first().at(2).toBool(), true);
+    QCOMPARE(port(ports.first().at(0)), quint16(18153));
+    QCOMPARE(port(ports.first().at(1)), quint16(18150));
+}
+
+void TestCSettingsDialog::okWithEmptyHostStaysOpen()
+{
+    DebugCapture log;
+    CSettingsDialog d(1, 2, false, QString());
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    d.show();
+    button(d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Lookup failed:")), 10000);
+    QCoreApplication::processEvents();
+    QCOMPARE(ports.count(), 0);
+    QVERIFY(d.isVisible());
+}
+
+void TestCSettingsDialog::lookupWithoutAddressStaysOpen()
+{
+    // A lookup may report success yet carry no address; there is nothing to
+    // connect to, so it counts as a failed lookup.
+    DebugCapture log;
+    CSettingsDialog d(1, 2, false, QStringLiteral("mixer"));
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    QSignalSpy finished(&d, &QDialog::finished);
+    d.show();
+    QHostInfo empty;
+    empty.setHostName(QStringLiteral("mixer"));
+    QCOMPARE(empty.error(), QHostInfo::NoError);
+    QVERIFY(empty.addresses().isEmpty());
+    QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, empty)));
+    QCOMPARE(ports.count(), 0);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(d.isVisible());
+    QVERIFY(log.contains(QStringLiteral("Lookup failed:")));
+
+    // The same answer with an address goes through.
+    QHostInfo found = empty;
+    found.setAddresses({QHostAddress(QStringLiteral("192.0.2.7"))});
+    QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, found)));
+    QCOMPARE(ports.count(), 1);
+    QCOMPARE(ports.first().at(3).toString(), QStringLiteral("192.0.2.7"));
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+}
+
+void TestCSettingsDialog::unparsablePortTravelsAsZero()
+{
+    CSettingsDialog d(1, 2, false, QStringLiteral("mixer"));
+    sendEdit(d)->clear();
+    recvEdit(d)->setText(QStringLiteral("65535"));
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    d.show();
+    QHostInfo found;
+    found.setAddresses({QHostAddress(QStringLiteral("198.51.100.1"))});
+    QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, found)));
+    QCOMPARE(ports.count(), 1);
+    QCOMPARE(ports.first().at(0).value<qint16>(), qint16(0));
+    QCOMPARE(ports.first().at(1).value<qint16>(), qint16(-1));
+}
+
+void TestCSettingsDialog::cancelEmitsNothingAndRejects()
+{
+    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    QSignalSpy rejected(&d, &QDialog::rejected);
+    d.show();
+    button(d, QDialogButtonBox::Cancel)->click();
+    QCOMPARE(rejected.count(), 1);
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    QVERIFY(!d.isVisible());
+    QCoreApplication::processEvents();
+    QCOMPARE(ports.count(), 0);
+}
+
+void TestCSettingsDialog::cancelDuringLookupDiscardsTheAnswer()
+{
+    DebugCapture log;
+    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    QSignalSpy accepted(&d, &QDialog::accepted);
+    d.show();
+    button(d, QDialogButtonBox::Ok)->click();
+    button(d, QDialogButtonBox::Cancel)->click();
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")),
+                             10000);
+    QCOMPARE(ports.count(), 0);
+    QCOMPARE(accepted.count(), 0);
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+}
+
+void TestCSettingsDialog::secondOkDoesNotEmitTwice()
+{
+    DebugCapture log;
+    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    QSignalSpy accepted(&d, &QDialog::accepted);
+    d.show();
+    button(d, QDialogButtonBox::Ok)->click();
+    button(d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")),
+                             10000);
+    QCOMPARE(ports.count(), 1);
+    QCOMPARE(accepted.count(), 1);
+}
+
+QTEST_MAIN(TestCSettingsDialog)
+#include "tst_csettingsdialog.moc"

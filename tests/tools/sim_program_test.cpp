@@ -1,0 +1,122 @@
+// The korvane-sim program itself: command line, exit codes, signals and
+// what it does with stray datagrams, talked to over raw loopback sockets.
+#include "sim_process.h"
+#include "udp_peer.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace simtest;
+
+TEST(SimProgram, BadValuesExitWithTwoAndSayWhy)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--rate", "0"},           {"--rate", "fast"},         {"--listen", "99999"},
+        {"--scenario", "concert"}, {"--target", "nowhere"},    {"--duration", "-3"},
+        {"--bogus"},               {"--listen", "127.0.0.1:"},
+    };
+    for (const auto &args : bad) {
+        const Finished f = run_sim(args);
+        EXPECT_EQ(f.exit_code, 2) << args[0];
+        EXPECT_NE(f.err.find("korvane-sim: "), std::string::npos) << f.err;
+        EXPECT_TRUE(f.out.empty()) << f.out;
+    }
+    const Finished f = run_sim({"--scenario", "concert"});
+    EXPECT_NE(f.err.find("concert"), std::string::npos) << f.err;
+
+    const Finished help = run_sim({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    for (const char *option : {"--listen", "--target", "--rate", "--scenario", "--duration", "--verbose"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+}
+
+TEST(SimProgram, StopsCleanlyOnSigtermAndSigint)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        SimProcess sim;
+        std::string error;
+        ASSERT_TRUE(sim.start({"--listen", "0"}, &error)) << error;
+        EXPECT_GT(sim.port(), 0);
+        // The sim answers, so it is running its loop.
+        UdpPeer peer;
+        peer.send_message(sim.port(), {0x00, 0x41});
+        EXPECT_EQ(peer.receive_header(0x81, 2000).size(), 12u);
+        const Finished f = sim.stop(sig);
+        EXPECT_EQ(f.exit_code, 0) << "signal " << sig << ": " << f.err;
+        EXPECT_NE(f.out.find("stopped"), std::string::npos) << f.out;
+    }
+}
+
+TEST(SimProgram, DurationEndsTheRun)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--listen", "0", "--duration", "0.3"}));
+    const Finished f = sim.wait(5.0);
+    EXPECT_EQ(f.exit_code, 0) << f.err;
+}
+
+TEST(SimProgram, ListenPortInUseIsAnError)
+{
+    UdpPeer taken;
+    const Finished f = run_sim({"--listen", std::to_string(taken.port())});
+    EXPECT_EQ(f.exit_code, 1);
+    EXPECT_NE(f.err.find("cannot listen"), std::string::npos) << f.err;
+}
+
+TEST(SimProgram, FixedTargetGetsMetersUnasked)
+{
+    UdpPeer display;
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--listen", "0", "--target", "127.0.0.1:" + std::to_string(display.port())}));
+    EXPECT_EQ(display.receive_header(0xF0, 2000).size(), 12u);
+
+    // Replies go to the fixed target, not to whoever asked.
+    UdpPeer other;
+    other.send_message(sim.port(), {0x00, 0x41});
+    EXPECT_EQ(display.receive_header(0x81, 2000).size(), 12u);
+    EXPECT_TRUE(other.receive(300).empty());
+    EXPECT_EQ(sim.stop(SIGTERM).exit_code, 0);
+}
+
+TEST(SimProgram, StrayDatagramsNeitherStopItNorDivertIt)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--listen", "0", "--verbose"}));
+    UdpPeer client;
+    client.send_message(sim.port(), {0x4B, 0x41});  // keep-alive: accepted silently
+    ASSERT_EQ(client.receive_header(0xF0, 2000).size(), 12u);
+
+    UdpPeer stranger;
+    const std::vector<std::vector<uint8_t>> garbage = {
+        {},
+        {0xA0},
+        {0xA0, 0xA0, 0x00, 0x41, 0, 0, 0, 0, 0, 0, 0},        // 11 bytes
+        {0xA0, 0xA0, 0x00, 0x41, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 13 bytes
+        {0xA0, 0xA1, 0x00, 0x41, 0, 0, 0, 0, 0, 0, 0, 0},     // wrong marker
+        std::vector<uint8_t>(1400, 0xA0),
+    };
+    for (int round = 0; round < 20; ++round)
+        for (const auto &g : garbage)
+            stranger.send(sim.port(), g.data(), g.size());
+    // Messages a client has no business sending, and unknown numbers.
+    stranger.send_message(sim.port(), {0x0A, 0xE0, 1, 1, 1, 1, 1, 1, 1, 1});  // an event
+    client.send_message(sim.port(), {0x00, 0x7F});                           // request 63
+    client.send_message(sim.port(), {0x02, 0x3F});                           // command 63
+    client.send_message(sim.port(), {0x04, 0x05, 0xFF, 0x02});               // module 255
+
+    // Still answering, and the meters still go to the client.
+    client.send_message(sim.port(), {0x00, 0x60});
+    EXPECT_EQ(client.receive_header(0xA0, 2000).size(), 12u);
+    EXPECT_EQ(client.receive_header(0xF0, 2000).size(), 12u);
+    EXPECT_TRUE(stranger.receive(300).empty());
+
+    const Finished f = sim.stop(SIGTERM);
+    EXPECT_EQ(f.exit_code, 0);
+    EXPECT_NE(f.out.find("not a protocol datagram (1400 bytes)"), std::string::npos);
+    EXPECT_NE(f.out.find("not a protocol datagram (0 bytes)"), std::string::npos);
+    EXPECT_NE(f.out.find("event 32 from a client (ignored)"), std::string::npos);
+    EXPECT_NE(f.out.find("no reply 63"), std::string::npos);
+    EXPECT_NE(f.out.find("no command 63"), std::string::npos);
+    EXPECT_NE(f.out.find("module 255 out of range"), std::string::npos);
+}
