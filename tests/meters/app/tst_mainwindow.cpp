@@ -108,10 +108,10 @@ private:
         return w;
     }
 
-    static int level(MainWindow &w, double MainWindow::*member)
+    static double level(MainWindow &w, double MainWindow::*member)
     {
         QMutexLocker locker(&w.stateLock);
-        return static_cast<int>(w.*member);
+        return w.*member;
     }
 
 private slots:
@@ -151,14 +151,45 @@ private slots:
         QVERIFY(w.voiceTrackTimer->isActive());
         QVERIFY(w.layoutDirty);
         QVERIFY(samePicture(w.statusBackground, ":/resources/png/background_online.png"));
-        QCOMPARE(level(w, &MainWindow::progLeftLevel), -10);
-        QCOMPARE(level(w, &MainWindow::progRightLevel), -11);
-        QCOMPARE(level(w, &MainWindow::crmLeftLevel), -12);
-        QCOMPARE(level(w, &MainWindow::crmRightLevel), -13);
+        QCOMPARE(level(w, &MainWindow::progLeftLevel), -10.0);
+        QCOMPARE(level(w, &MainWindow::progRightLevel), -11.0);
+        QCOMPARE(level(w, &MainWindow::crmLeftLevel), -12.0);
+        QCOMPARE(level(w, &MainWindow::crmRightLevel), -13.0);
 
         // The requests sent at opening suffice: no second burst.
         QTest::qWait(200);
         QVERIFY(mixer->requests().isEmpty());
+
+        // Quarter decibels reach the control-room levels; levels 2 and 3 are not shown.
+        mixer->event(48, {0x00, 0x00, 0x35, 0x35, 0xA5, 0x65});
+        QTRY_COMPARE_WITH_TIMEOUT(level(w, &MainWindow::crmRightLevel), -12.75, 2000);
+        QCOMPARE(level(w, &MainWindow::crmLeftLevel), -12.5);
+        QCOMPARE(level(w, &MainWindow::progLeftLevel), -50.0);
+        QCOMPARE(level(w, &MainWindow::progRightLevel), -50.0);
+    }
+
+    void unreachableMixerGoesOfflineOnceThenRecovers()
+    {
+        prepareStore();
+        MainWindow w;
+        QVERIFY(mixer->waitForRequests(stateBurst.size()));
+        mixer->clear();
+
+        // Replies do not count as a sign of life.
+        mixer->reply(32, {1, 1, 0, 0, 0, 0, 0, 0});
+        QTRY_VERIFY_WITH_TIMEOUT(!w.keepAliveTimeoutTimer->isActive(), 4500);
+        QVERIFY(!w.online);
+        QVERIFY(!w.voiceTrackTimer->isActive());
+        QVERIFY(!w.micDisplayTimer->isActive());
+        QCOMPARE(w.moduleLamps[0]->styleSheet(), lamp(1, "grey"));
+        QVERIFY(w.ui->label_mictime->isHidden());
+        QVERIFY(samePicture(w.statusBackground, ":/resources/png/background_offline.png"));
+
+        // The first meter message after the silence asks for everything again.
+        mixer->meters(-20, -20, -20, -20);
+        QVERIFY(mixer->waitForRequests(stateBurst.size()));
+        QCOMPARE(mixer->requests(), stateBurst);
+        QTRY_VERIFY_WITH_TIMEOUT(w.online, 2000);
     }
 
     void offlineAfterSilenceAndBurstOnResumption()
@@ -191,8 +222,8 @@ private slots:
         QVERIFY(!w->voiceTrackTimer->isActive());
         for (int i = 0; i < 6; ++i)
             QCOMPARE(w->moduleLamps[i]->styleSheet(), lamp(i + 1, "grey"));
-        QCOMPARE(level(*w, &MainWindow::progLeftLevel), -50);
-        QCOMPARE(level(*w, &MainWindow::crmRightLevel), -50);
+        QCOMPARE(level(*w, &MainWindow::progLeftLevel), -50.0);
+        QCOMPARE(level(*w, &MainWindow::crmRightLevel), -50.0);
         QVERIFY(w->ui->label_mictime->isHidden());
         QCOMPARE(w->micOnState, 0);
         QCOMPARE(w->ui->label_onair1->styleSheet(), icon("onair1", false));
