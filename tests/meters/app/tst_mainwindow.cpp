@@ -68,6 +68,21 @@ protected:
     }
 };
 
+// Counts style sheet changes of the widgets it watches.
+class StyleChangeCounter : public QObject
+{
+public:
+    int changes = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::StyleChange)
+            ++changes;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -264,6 +279,20 @@ private slots:
         mixer->event(26, {0x60, 0, 0, 0, 0x04, 0, 0, 0});
         QTRY_COMPARE_WITH_TIMEOUT(w->moduleLamps[1]->styleSheet(), lamp(2, "red"), 2000);
         QCOMPARE(w->moduleLamps[0]->styleSheet(), lamp(1, "grey"));
+
+        // Redraws with nothing changed leave the style sheets (and their
+        // costly re-parse) alone.
+        StyleChangeCounter styleChanges;
+        for (myLabel *l : w->moduleLamps)
+            l->installEventFilter(&styleChanges);
+        w->onRedrawModules();
+        w->onRedrawModules();
+        QCOMPARE(styleChanges.changes, 0);
+        // On with the fader still open: red as when off. Fader closed: green.
+        mixer->event(32, {0, 1, 0, 0, 0, 0, 0, 0});
+        mixer->event(34, {0, 0, 0, 0, 0, 0, 0, 0});
+        QTRY_COMPARE_WITH_TIMEOUT(w->moduleLamps[1]->styleSheet(), lamp(2, "green"), 2000);
+        QCOMPARE(styleChanges.changes, 1);
     }
 
     void voiceTrackBlinking()
