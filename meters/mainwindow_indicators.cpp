@@ -25,29 +25,22 @@ QString lampStyle(int lamp, int colour)
         .arg(QLatin1String(name));
 }
 
-// Every redraw names the picture again, but Qt re-parses a style sheet and
-// decodes its PNG on each assignment; with the lamps redrawn every 400 ms that
-// was a third of the program's CPU while online. The picture shown is the same.
-void setStyleIfChanged(QWidget *widget, const QString &style)
-{
-    if (widget->styleSheet() != style)
-        widget->setStyleSheet(style);
-}
-
 } // namespace
 
 void MainWindow::setSignalIcon(QWidget *widget, const char *name, bool active)
 {
-    setStyleIfChanged(widget, QStringLiteral("image: url(:/resources/png/KorvaneMeterIcons2/signals/%1-%2.png);")
-                                  .arg(QLatin1String(name))
-                                  .arg(active ? QLatin1String("active") : QLatin1String("inactive")));
+    widget->setStyleSheet(QStringLiteral("image: url(:/resources/png/KorvaneMeterIcons2/signals/%1-%2.png);")
+                              .arg(QLatin1String(name))
+                              .arg(active ? QLatin1String("active") : QLatin1String("inactive")));
 }
 
 void MainWindow::setModuleLamp(int index, int colour)
 {
     if (index < 0 || index > 5)
         return;
-    setStyleIfChanged(moduleLamps[index], lampStyle(index + 1, colour));
+    // Assigned on every redraw, also when unchanged: each redraw re-applies
+    // the picture the mixer's state asks for.
+    moduleLamps[index]->setStyleSheet(lampStyle(index + 1, colour));
 }
 
 void MainWindow::resetModuleLamps()
