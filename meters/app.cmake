@@ -12,7 +12,8 @@ if(TARGET korvane AND TARGET vxnwidgets AND TARGET meters_forms AND TARGET meter
   target_include_directories(meters_app PUBLIC ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(meters_app PUBLIC meters_forms vxnwidgets korvane Qt5::Widgets Qt5::Network)
 
-  add_executable(tavelin-meters ${CMAKE_CURRENT_LIST_DIR}/main.cpp $<TARGET_OBJECTS:meters_resources>)
+  # A windowed program: no console window on Windows.
+  add_executable(tavelin-meters WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp $<TARGET_OBJECTS:meters_resources>)
   target_link_libraries(tavelin-meters PRIVATE meters_app meters_forms vxnwidgets korvane
     Qt5::Widgets Qt5::Network)
 else()

@@ -123,6 +123,30 @@ private:
         return w;
     }
 
+    // Every laid-out widget with its rectangle on the 986 x 650 design canvas.
+    static QVector<QPair<QWidget *, QRect>> designTable(MainWindow &w)
+    {
+        Ui_MainWindow *ui = w.ui;
+        QVector<QPair<QWidget *, QRect>> table = {
+            {ui->ProgLeft, {54, 73, 12, 415}},       {ui->ProgRight, {143, 73, 12, 415}},
+            {ui->CrmLeft, {210, 73, 12, 415}},       {ui->CrmRight, {299, 73, 12, 415}},
+            {ui->AnalogClock, {348, 85, 410, 410}},  {ui->DigitalClock, {348, 260, 410, 111}},
+            {ui->proglabel, {69, 504, 71, 31}},      {ui->crmlabel, {230, 504, 61, 31}},
+            {ui->timelabel, {485, 504, 141, 31}},    {ui->signalslabel, {810, 504, 141, 31}},
+            {ui->footerlabel, {380, 620, 340, 21}},  {w.settingsButton, {900, 28, 25, 25}}};
+        for (int i = 0; i < 6; ++i)
+            table.append({w.moduleLamps[i], QRect(53 + 164 * i, 546, 61, 61)});
+        QLabel *const sources[6] = {ui->label_src_1, ui->label_src_2, ui->label_src_3,
+                                    ui->label_src_4, ui->label_src_5, ui->label_src_6};
+        for (int i = 0; i < 6; ++i)
+            table.append({sources[i], QRect(76 + 164 * i, 581, 31, 20)});
+        table += {{ui->label_telring, {820, 166, 121, 41}}, {ui->label_onair1, {820, 214, 121, 41}},
+                  {ui->label_onair2, {820, 262, 121, 41}},  {w.nonStopIndicator, {820, 310, 121, 41}},
+                  {ui->label_silence, {820, 358, 121, 41}}, {ui->label_micon, {820, 406, 121, 41}},
+                  {ui->label_crmmute, {820, 454, 121, 41}}, {ui->label_mictime, {509, 390, 90, 16}}};
+        return table;
+    }
+
     static double level(MainWindow &w, double MainWindow::*member)
     {
         QMutexLocker locker(&w.stateLock);
@@ -258,6 +282,87 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w->online, 2000);
         QVERIFY(w->voiceTrackTimer->isActive());
         QVERIFY(w->micDisplayTimer->isActive());
+    }
+
+    void intakeOrderOfEffects()
+    {
+        prepareStore();
+        MainWindow w;
+        QVERIFY(mixer->waitForRequests(stateBurst.size()));
+
+        // What each signal sees of the state at the moment it is emitted.
+        QStringList log;
+        connect(&w, &MainWindow::doRedrawModules, &w, [&]() {
+            log << QStringLiteral("modules on=%1 fader=%2 colour=%3")
+                       .arg(w.moduleOnState[7]).arg(w.moduleFaderState[7]).arg(w.moduleLampColours[7].inactive);
+        }, Qt::DirectConnection);
+        connect(&w, &MainWindow::doRedrawSignals, &w, [&]() {
+            log << QStringLiteral("signals %1 %2 %3 %4 %5 %6 %7")
+                       .arg(w.onAir1State).arg(w.onAir2State).arg(w.nonStopState).arg(w.silenceState)
+                       .arg(w.micOnState).arg(w.crmMuteState).arg(w.phoneState);
+        }, Qt::DirectConnection);
+        connect(&w, &MainWindow::doHandleMicTimer, &w, [&]() {
+            log << QStringLiteral("mic %1").arg(w.micOnState);
+        }, Qt::DirectConnection);
+        connect(&w, &MainWindow::doConfigSilenceDetection, &w, [&]() {
+            log << QStringLiteral("silence config %1").arg(w.silenceDetectionConfig.threshold);
+        }, Qt::DirectConnection);
+        connect(&w, &MainWindow::doKeepAliveTimer, &w, [&]() {
+            log << QStringLiteral("alive %1").arg(w.progLeftLevel);
+        }, Qt::DirectConnection);
+
+        auto deliver = [&w](int id, const void *data) {
+            const korvane_event event = {id, 1, data};
+            w.handleMixerEvent(&event);
+        };
+        const int32_t eights[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+        korvane_lamp_colours colours = {};
+        colours.module[7].inactive = 2;
+        const korvane_silence silence = {-33, 10, 0, 2, 1};
+        const int32_t one[2] = {1, 1};
+        const int32_t zero[2] = {0, 0};
+        const float levels[6] = {-7.5f, -8.0f, 3.0f, 3.0f, -12.5f, -12.75f};
+        const korvane_firmware firmware = {1, 2, 3, "x"};
+
+        deliver(KORVANE_ID_MODULE_ON, eights);
+        deliver(KORVANE_ID_FADER, eights);
+        deliver(KORVANE_ID_CONFIG_ON, &colours);
+        deliver(KORVANE_ID_CONFIG_SILENCE_DETECTION, &silence);
+        deliver(KORVANE_ID_ON_AIR, one);
+        deliver(KORVANE_ID_NON_STOP, one);
+        deliver(KORVANE_ID_SILENCE, one);
+        deliver(KORVANE_ID_CRM_MUTE, one);
+        deliver(KORVANE_ID_PHONE, one);
+        deliver(KORVANE_ID_MIC_ON, one);
+        deliver(KORVANE_ID_MIC_ON, zero);
+        deliver(KORVANE_ID_VOICE_TRACK, eights);
+        deliver(KORVANE_ID_FIRMWARE_VERSION, &firmware);
+        deliver(KORVANE_ID_CONFIG_AUTO_ON, eights);  // a configuration reply the window ignores
+        deliver(KORVANE_ID_METERS, levels);
+
+        const QStringList expected = {
+            "modules on=1 fader=0 colour=0",
+            "modules on=1 fader=1 colour=0",
+            "modules on=1 fader=1 colour=2",
+            "silence config -33",
+            "signals 1 1 0 0 0 0 0",
+            "signals 1 1 1 0 0 0 0",
+            "signals 1 1 1 1 0 0 0",
+            "signals 1 1 1 1 0 1 0",
+            "signals 1 1 1 1 0 1 1",
+            // Mic on and off: the timer first, then the icons, each time.
+            "mic 1",
+            "signals 1 1 1 1 1 1 1",
+            "mic 0",
+            "signals 1 1 1 1 0 1 1",
+            // The meter message announces itself before it stores the levels.
+            "alive -50"};
+        QCOMPARE(log, expected);
+        QCOMPARE(w.voiceTrackState[7], 1);
+        QCOMPARE(w.progLeftLevel, -7.5);
+        QCOMPARE(w.progRightLevel, -8.0);
+        QCOMPARE(w.crmLeftLevel, -12.5);
+        QCOMPARE(w.crmRightLevel, -12.75);
     }
 
     void moduleLampColours()
@@ -523,16 +628,20 @@ private slots:
         QTest::addColumn<QRect>("progLeft");
         QTest::addColumn<QRect>("analogClock");
         QTest::addColumn<QVector<int>>("fonts");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<float>("scale");
         QTest::newRow("986x650") << QSize(986, 650) << QRect(54, 73, 12, 415) << QRect(348, 85, 410, 410)
-                                 << QVector<int>{15, 10, 12, 40, 24};
+                                 << QVector<int>{15, 10, 12, 40, 24} << QPoint(0, 0) << 1.0f;
         QTest::newRow("1972x650") << QSize(1972, 650) << QRect(547, 73, 12, 415) << QRect(841, 85, 410, 410)
-                                  << QVector<int>{15, 10, 12, 40, 24};
+                                  << QVector<int>{15, 10, 12, 40, 24} << QPoint(493, 0) << 1.0f;
         QTest::newRow("1920x1080") << QSize(1920, 1080) << QRect(230, 121, 19, 689)
-                                   << QRect(719, 141, 681, 681) << QVector<int>{24, 16, 19, 66, 39};
+                                   << QRect(719, 141, 681, 681) << QVector<int>{24, 16, 19, 66, 39}
+                                   << QPoint(141, 0) << 1.6613980531692505f;
         QTest::newRow("1280x1024") << QSize(1280, 1024) << QRect(70, 184, 15, 538)
-                                   << QRect(451, 200, 531, 531) << QVector<int>{19, 12, 15, 51, 31};
+                                   << QRect(451, 200, 531, 531) << QVector<int>{19, 12, 15, 51, 31}
+                                   << QPoint(0, 90) << 1.297548770904541f;
         QTest::newRow("1000x700") << QSize(1000, 700) << QRect(54, 94, 12, 420) << QRect(352, 106, 415, 415)
-                                  << QVector<int>{15, 10, 12, 40, 24};
+                                  << QVector<int>{15, 10, 12, 40, 24} << QPoint(0, 20) << 1.0140224695205688f;
     }
 
     void layoutWorkedValues()
@@ -541,6 +650,8 @@ private slots:
         QFETCH(QRect, progLeft);
         QFETCH(QRect, analogClock);
         QFETCH(QVector<int>, fonts);
+        QFETCH(QPoint, offset);
+        QFETCH(float, scale);
 
         prepareStore();
         MainWindow w;
@@ -550,11 +661,34 @@ private slots:
         w.resize(size + QSize(10, 10));
         QTRY_COMPARE_WITH_TIMEOUT(w.windowSize, size + QSize(10, 10), 2000);
         w.repaint();
+        const QRect before = w.ui->AnalogClock->geometry();
         w.resize(size);
         QTRY_COMPARE_WITH_TIMEOUT(w.windowSize, size, 2000);
         QVERIFY(w.layoutDirty);
+        // The resize alone moves nothing; the paint lays out.
+        QCOMPARE(w.ui->AnalogClock->geometry(), before);
         w.repaint();
         QVERIFY(!w.layoutDirty);
+
+        // All 32 widgets: position and size scaled separately, then shifted.
+        const auto table = designTable(w);
+        QCOMPARE(table.size(), MainWindow::designRectCount);
+        for (const auto &entry : table) {
+            const QRect &d = entry.second;
+            auto trunc = [scale](int v) { return static_cast<int>(v * static_cast<double>(scale)); };
+            const QRect expected(trunc(d.x()) + offset.x(), trunc(d.y()) + offset.y(), trunc(d.width()),
+                                 trunc(d.height()));
+            if (entry.first->geometry() != expected)
+                QFAIL(qPrintable(QStringLiteral("%1 at %2,%3 %4x%5")
+                                     .arg(entry.first->objectName().isEmpty() ? entry.first->metaObject()->className()
+                                                                               : entry.first->objectName())
+                                     .arg(entry.first->x()).arg(entry.first->y())
+                                     .arg(entry.first->width()).arg(entry.first->height())));
+        }
+        for (QLabel *l : {w.ui->crmlabel, w.ui->timelabel})
+            QCOMPARE(l->font().pointSize(), fonts[0]);
+        for (QLabel *l : {w.ui->label_src_1, w.ui->label_src_3})
+            QCOMPARE(l->font().pointSize(), fonts[1]);
 
         QCOMPARE(w.ui->ProgLeft->geometry(), progLeft);
         QCOMPARE(w.ui->AnalogClock->geometry(), analogClock);
@@ -582,6 +716,35 @@ private slots:
             QCOMPARE(w.designRects[27], QRect(820, 310, 121, 41));
             QCOMPARE(w.designRects[11], QRect(900, 28, 25, 25));
         }
+    }
+
+    void relayoutWaitsForStatusBackground()
+    {
+        prepareStore();
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.repaint();
+        QVERIFY(!w.layoutDirty);
+        const QRect designClock = w.ui->AnalogClock->geometry();
+
+        // Without a status picture the paint leaves the layout dirty and the
+        // widgets where they are.
+        w.statusBackground = QPixmap();
+        w.resize(1920, 1080);
+        QTRY_COMPARE_WITH_TIMEOUT(w.windowSize, QSize(1920, 1080), 2000);
+        w.repaint();
+        QVERIFY(w.layoutDirty);
+        QCOMPARE(w.ui->AnalogClock->geometry(), designClock);
+
+        // A status change alone (no resize) brings the picture and the layout.
+        w.online = true;
+        w.onlineStatusChanged();
+        w.repaint();
+        QVERIFY(!w.layoutDirty);
+        QCOMPARE(w.ui->AnalogClock->geometry(), QRect(719, 141, 681, 681));
+        QVERIFY(samePicture(w.statusBackground, ":/resources/png/background_online.png"));
+        QCOMPARE(w.scaledStatusBackground.height(), 1080);
     }
 
     void meterBallistics()
@@ -617,6 +780,22 @@ private slots:
         setLevel(-10.0);
         w.meterRelease();
         QCOMPARE(meter->dBPosition(), -10.0);
+
+        // Steps are taken in single precision: each fall is the float
+        // nearest 0.133, and after three of them the rise back lands where
+        // the float difference puts it, a hair off the level.
+        setLevel(-50.0);
+        double fallen = -10.0;
+        for (int i = 0; i < 3; ++i) {
+            w.meterRelease();
+            fallen += static_cast<double>(-0.133f);
+            QVERIFY(meter->dBPosition() == fallen);
+        }
+        setLevel(-10.0);
+        w.meterRelease();
+        const double risen = fallen + static_cast<double>(static_cast<float>(-10.0 - fallen));
+        QVERIFY(risen != -10.0);
+        QVERIFY(meter->dBPosition() == risen);
         // The other meters were left alone.
         QCOMPARE(w.ui->CrmRight->dBPosition(), -50.0);
     }
@@ -667,6 +846,32 @@ private slots:
         QTest::qWait(50);
         QVERIFY(counter.paints > 5);
         QVERIFY(counter.paints < ticks * 3 / 4);
+    }
+
+    void settingsDialogCancelledKeepsHandle()
+    {
+        auto w = onlineWindow();
+        QVERIFY(w);
+        const korvane_handle before = w->handle;
+        const quint16 sendPort = static_cast<quint16>(w->udpSendPort);
+
+        // Change a field, then cancel: nothing is taken over or reopened.
+        QTimer::singleShot(100, [&]() {
+            QDialog *dialog = w->findChild<QDialog *>();
+            QVERIFY(dialog);
+            dialog->findChild<QCheckBox *>(QStringLiteral("checkBox_use_defaults"))->setChecked(false);
+            dialog->findChild<QLineEdit *>(QStringLiteral("UdpSendPortEdit"))->setText(QStringLiteral("1234"));
+            dialog->reject();
+        });
+        QTest::mouseClick(w->settingsButton, Qt::LeftButton);
+
+        QCOMPARE(w->handle, before);
+        QCOMPARE(static_cast<quint16>(w->udpSendPort), sendPort);
+        QTest::qWait(100);
+        QVERIFY(mixer->requests().isEmpty());
+        // The old handle still reaches the mixer.
+        w->onNonStopClicked();
+        QTRY_COMPARE_WITH_TIMEOUT(mixer->messages().size(), 1, 2000);
     }
 
     void settingsDialogAcceptedReopens()
