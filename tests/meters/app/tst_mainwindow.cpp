@@ -4,9 +4,6 @@
 // working folder.
 #include <QApplication>
 #include <QCheckBox>
-#include <QColor>
-#include <QFont>
-#include <QVariantMap>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -193,33 +190,6 @@ private slots:
             QCOMPARE(w.moduleLamps[i]->parentWidget(), &w);
             QCOMPARE(w.moduleLamps[i]->styleSheet(), lamp(i + 1, "grey"));
         }
-
-        const QString white = QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}");
-        for (QLabel *l : {w.ui->proglabel, w.ui->crmlabel, w.ui->timelabel, w.ui->signalslabel})
-            QCOMPARE(l->styleSheet(), white);
-        for (VXNPPMMeter *m : {w.ui->ProgLeft, w.ui->ProgRight, w.ui->CrmLeft, w.ui->CrmRight})
-            QVERIFY(m->GradientForground());
-
-        const QVariantMap clock = {
-            {"HourLines", true}, {"HourLinesColor", QColor(0, 255, 0, 255)}, {"MinuteLines", true},
-            {"MinuteLinesLength", 4}, {"MinuteLinesColor", QColor(0, 170, 0, 255)}, {"SecondDots", true},
-            {"SecondDotsCountDown", false}, {"DotSize", 4}, {"DotColor", QColor(255, 255, 255, 255)},
-            {"Hands", true}, {"HourHandColor", QColor(255, 0, 0, 128)}, {"HourHandBorder", 24},
-            {"HourHandLength", 12}, {"HourHandWidth", 12}, {"MinuteHandColor", QColor(0, 0, 255, 128)},
-            {"MinuteHandBorder", 8}, {"MinuteHandLength", 28}, {"MinuteHandWidth", 8}};
-        for (auto it = clock.begin(); it != clock.end(); ++it)
-            QCOMPARE(w.ui->AnalogClock->property(qPrintable(it.key())), it.value());
-
-        const QFont clockFont = w.ui->DigitalClock->font();
-        QCOMPARE(clockFont.family(), QStringLiteral("Bitstream Vera Sans"));
-        QCOMPARE(clockFont.pointSize(), 36);
-        QCOMPARE(clockFont.weight(), 75);
-        QVERIFY(!clockFont.italic() && !clockFont.strikeOut());
-        QCOMPARE(w.ui->DigitalClock->TimeDisplayFont().family(), QStringLiteral("DejaVu Sans"));
-        QCOMPARE(w.ui->DigitalClock->TimeDisplayFont().pointSize(), 40);
-        QCOMPARE(w.ui->DigitalClock->DateDisplayFont().pointSize(), 24);
-        QVERIFY(w.ui->DigitalClock->DateDisplay());
-        QCOMPARE(w.ui->DigitalClock->DateDisplayFontColor(), QColor(255, 255, 255, 255));
 
         // Timers: only the release tick runs on its own; the handle's burst
         // started the mic display and the time-out.
