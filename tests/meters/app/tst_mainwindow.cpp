@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QMutexLocker>
 #include <QPixmap>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -655,9 +656,22 @@ private slots:
             QCOMPARE(static_cast<quint16>(w.udpRecvPort), quint16(18150));
             QVERIFY(w.useDefaultPorts);
             QCOMPARE(w.remoteHost, QStringLiteral("127.0.0.1"));
+            // At the top-left corner of screen 0, at the form's size.
+            QCOMPARE(w.pos(), QGuiApplication::screens().at(0)->geometry().topLeft());
+            QCOMPARE(w.size(), QSize(986, 650));
         }
         QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
         QCOMPARE(settings.allKeys().size(), 6);
+
+        // A screen that no longer exists: the primary screen, then the stored
+        // geometry (here none) on top.
+        settings.clear();
+        settings.setValue(QStringLiteral("current_screen"), 5);
+        settings.sync();
+        {
+            MainWindow w;
+            QCOMPARE(w.pos(), QGuiApplication::primaryScreen()->geometry().topLeft());
+        }
         settings.clear();
     }
 
