@@ -86,6 +86,7 @@ private slots:
     void countDownArc_data();
     void countDownArc();
     void tickLines();
+    void pointersAreTrianglesInsideTheRim();
 };
 
 void TestVXNAnalogClock::metaObjectAndDefaults()
@@ -423,6 +424,63 @@ void TestVXNAnalogClock::tickLines()
     QCOMPARE(minuteTicks, 48);
     QVERIFY(!blue(dialPixel(image, 100, 100, 0, 93)));
     QVERIFY(!blue(dialPixel(image, 100, 100, 6, 88)));
+}
+
+void TestVXNAnalogClock::pointersAreTrianglesInsideTheRim()
+{
+    FixedClock clock;
+    clock.setSecondDots(false);
+    clock.setHourHandColor(Qt::transparent);
+    clock.setMinuteHandColor(Qt::black);
+
+    // Minute pointer (border 4, length 8, width 8) at quarter past: tip at
+    // radius 96, base at radius 88 and 8 units wide, pointing at 3 o'clock.
+    clock.showTime(QTime(0, 15, 0));
+    QImage image = renderOnWhite(clock);
+    for (int r = 88; r <= 94; ++r)
+        QVERIFY2(isDark(dialPixel(image, 100, 100, 90, r + 0.5)), qPrintable(QString::number(r)));
+    QVERIFY(!isDark(dialPixel(image, 100, 100, 90, 86.5)));
+    QVERIFY(!isDark(dialPixel(image, 100, 100, 90, 97.5)));
+    // Across the base: about four units either side of the axis.
+    QVERIFY(isDark(image.pixel(189, 97)));
+    QVERIFY(isDark(image.pixel(189, 102)));
+    QVERIFY(!isDark(image.pixel(189, 94)));
+    QVERIFY(!isDark(image.pixel(189, 105)));
+
+    // The seconds carry the minute pointer along: half a minute is 3 degrees.
+    clock.showTime(QTime(0, 15, 30));
+    image = renderOnWhite(clock);
+    QVERIFY(isDark(dialPixel(image, 100, 100, 93, 94.5)));
+    QVERIFY(!isDark(dialPixel(image, 100, 100, 90, 94.5)));
+
+    // Hour pointer with its own border, length and width: at 3:00 its tip
+    // lies 20 units inside the rim and its base 20 units further in.
+    clock.setMinuteHandColor(Qt::transparent);
+    clock.setHourHandColor(Qt::black);
+    clock.setHourHandBorder(20);
+    clock.setHourHandLength(20);
+    clock.setHourHandWidth(10);
+    clock.showTime(QTime(3, 0, 0));
+    image = renderOnWhite(clock);
+    for (int r = 61; r <= 76; ++r)
+        QVERIFY2(isDark(dialPixel(image, 100, 100, 90, r + 0.5)), qPrintable(QString::number(r)));
+    QVERIFY(!isDark(dialPixel(image, 100, 100, 90, 58.5)));
+    QVERIFY(!isDark(dialPixel(image, 100, 100, 90, 81.5)));
+    QVERIFY(isDark(image.pixel(161, 96)));
+    QVERIFY(!isDark(image.pixel(161, 92)));
+
+    // The second dots are drawn last, over a pointer that covers them.
+    clock.setHourHandColor(Qt::red);
+    clock.setHourHandBorder(4);
+    clock.setHourHandWidth(20);
+    clock.setSecondDots(true);
+    clock.setDotSize(6);
+    clock.setDotColor(Qt::blue);
+    clock.showTime(QTime(3, 0, 15));
+    image = renderOnWhite(clock);
+    QVERIFY(isRed(dialPixel(image, 100, 100, 90, 85)));
+    const QRgb dot = dialPixel(image, 100, 100, 90, 91);
+    QVERIFY2(qBlue(dot) > 200 && qRed(dot) < 60, qPrintable(QColor(dot).name()));
 }
 
 QTEST_MAIN(TestVXNAnalogClock)

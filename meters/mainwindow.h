@@ -1,0 +1,162 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QMutex>
+#include <QPixmap>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include "korvane.h"
+
+class QTimer;
+class QPaintEvent;
+class QResizeEvent;
+class Ui_MainWindow;
+class myLabel;
+class VXNPPMMeter;
+
+// The meter display's one window. It owns the form, the library handle, the
+// program's copy of the mixer state and the persisted settings. The class is
+// spread over several sources: lifecycle, event intake, supervision,
+// indicators and layout.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Index of the screen the window stands on (only its x position counts).
+    int currentScreen();
+
+    struct ModuleLampColour
+    {
+        int active;
+        int activeAndFader;
+        int inactive;
+    };
+
+    struct SilenceDetectionConfig
+    {
+        qint8 threshold;
+        quint8 interval;
+        int intervalUnit;
+        int source;
+        int config;
+    };
+
+    // Number of design rectangles the layout scales.
+    static const int designRectCount = 32;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+signals:
+    void doRedrawModules();
+    void doRedrawSignals();
+    void doHandleMicTimer();
+    void doKeepAliveTimer();
+    void doConfigSilenceDetection();
+
+private slots:
+    void meterRelease();
+    void openSettings();
+    void onConfigSilenceDetection();
+    void onRedrawModules();
+    void onRedrawSignals();
+    void onModuleClicked();
+    void onSilenceAlarm();
+    void onVoicetrack();
+    void onNonStopClicked();
+    void onHandleMicTimer();
+    void onShowMicTimer();
+    void onSetUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults, QString remote_host);
+    void onKeepAliveTimeout();
+    void onKeepAliveTimer();
+    void onlineStatusChanged();
+
+private:
+    // lifecycle
+    void loadSettings();
+    void saveSettings();
+
+    // event intake (reader thread)
+    static int libraryCallback(const korvane_event *event, void *userdata);
+    void handleMixerEvent(const korvane_event *event);
+
+    // supervision
+    void connectToMixer();
+    void requestMixerState();
+
+    // indicators
+    void setModuleLamp(int index, int colour);
+    void resetModuleLamps();
+    int moduleColour(int module);
+    void releaseMeter(VXNPPMMeter *meter, double level);
+    void setSignalIcon(QWidget *widget, const char *name, bool active);
+    static QString micTimeText(qint32 ms);
+
+    // layout
+    void recordDesignRects();
+    void relayout();
+    QWidget *designWidget(int index) const;
+
+    korvane_handle handle;
+    Ui_MainWindow *ui;
+    qint16 udpSendPort;
+    qint16 udpRecvPort;
+    QString remoteHost;
+    bool useDefaultPorts;
+    QTimer *meterReleaseTimer;
+    QTimer *silenceAlarmTimer;
+    QTimer *voiceTrackTimer;
+    QTimer *micDisplayTimer;
+    QTimer *keepAliveTimeoutTimer;
+    QElapsedTimer *micElapsed;
+    QSize windowSize;
+    QPixmap statusBackground;
+    QPixmap frameBackground;
+    QPixmap scaledStatusBackground;
+    QPixmap scaledFrameBackground;
+    bool layoutDirty;
+    myLabel *settingsButton;
+    myLabel *moduleLamps[6];
+    myLabel *nonStopIndicator;
+    QRect designRects[designRectCount];
+    double progLeftLevel;
+    double progRightLevel;
+    double crmLeftLevel;
+    double crmRightLevel;
+    double releaseStep;
+    int releaseInterval;
+    int moduleOnState[8];
+    int moduleFaderState[8];
+    ModuleLampColour moduleLampColours[8];
+    SilenceDetectionConfig silenceDetectionConfig;
+    int onAir1State;
+    int onAir2State;
+    int nonStopState;
+    int silenceState;
+    int micOnState;
+    int crmMuteState;
+    int phoneState;
+    int voiceTrackState[8];
+    bool online;
+
+    bool voiceTrackBlinkPhase;
+    bool silenceBlinkPhase;
+
+    // Guards the mixer-state members above: the library's reader thread writes
+    // them, the GUI thread reads them. Held only for the copy, never while a
+    // widget is touched or a signal is emitted.
+    mutable QMutex stateLock;
+
+    friend class TestMainWindow;
+};
+
+#endif // MAINWINDOW_H

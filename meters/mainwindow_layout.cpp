@@ -1,0 +1,170 @@
+// Proportional layout and the painted backgrounds. The design canvas of
+// 986 x 650 is scaled uniformly into the window and centred; the costly work
+// (smooth scaling of the pictures, moving 32 widgets) runs only in the first
+// paint after a resize or a change of the status background.
+#include "mainwindow.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "mylabel.h"
+#include "ui_mainwindow.h"
+#include "vxndigitalclock.h"
+#include "vxnppmmeter.h"
+
+namespace {
+
+const int canvasWidth = 986;
+const int canvasHeight = 650;
+
+int scaled(int value, float scale)
+{
+    return static_cast<int>(static_cast<double>(value) * static_cast<double>(scale));
+}
+
+void setPointSize(QWidget *widget, const QFont &base, int size)
+{
+    QFont font(base);
+    if (size > 0)
+        font.setPointSize(size);
+    widget->setFont(font);
+}
+
+} // namespace
+
+QWidget *MainWindow::designWidget(int index) const
+{
+    switch (index) {
+    case 0: return ui->ProgLeft;
+    case 1: return ui->ProgRight;
+    case 2: return ui->CrmLeft;
+    case 3: return ui->CrmRight;
+    case 4: return ui->AnalogClock;
+    case 5: return ui->DigitalClock;
+    case 6: return ui->proglabel;
+    case 7: return ui->crmlabel;
+    case 8: return ui->timelabel;
+    case 9: return ui->signalslabel;
+    case 10: return ui->footerlabel;
+    case 11: return settingsButton;
+    case 12: case 13: case 14: case 15: case 16: case 17:
+        return moduleLamps[index - 12];
+    case 18: return ui->label_src_1;
+    case 19: return ui->label_src_2;
+    case 20: return ui->label_src_3;
+    case 21: return ui->label_src_4;
+    case 22: return ui->label_src_5;
+    case 23: return ui->label_src_6;
+    case 24: return ui->label_telring;
+    case 25: return ui->label_onair1;
+    case 26: return ui->label_onair2;
+    case 27: return nonStopIndicator;
+    case 28: return ui->label_silence;
+    case 29: return ui->label_micon;
+    case 30: return ui->label_crmmute;
+    case 31: return ui->label_mictime;
+    default: return nullptr;
+    }
+}
+
+void MainWindow::recordDesignRects()
+{
+    for (int i = 0; i < designRectCount; ++i)
+        designRects[i] = designWidget(i)->geometry();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    // The paint that follows every resize does the work.
+    windowSize = event->size();
+    layoutDirty = true;
+}
+
+void MainWindow::relayout()
+{
+    const int width = windowSize.width();
+    const int height = windowSize.height();
+
+    scaledStatusBackground =
+        statusBackground.scaled(windowSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    scaledFrameBackground =
+        frameBackground.scaled(windowSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+
+    int x0 = 0;
+    int y0 = 0;
+    float scale = 0.0f;
+    if (width != 0 || height != 0) {
+        const double ratio = static_cast<double>(width) / static_cast<double>(height);
+        if (ratio > static_cast<double>(canvasWidth) / canvasHeight) {
+            // Wider than the canvas: full height, bars left and right.
+            const int contentWidth = (height * canvasWidth) / canvasHeight;
+            x0 = (width - contentWidth) / 2;
+            scale = static_cast<float>((static_cast<double>(contentWidth) / canvasWidth
+                                        + static_cast<double>(height) / canvasHeight) / 2.0);
+        } else {
+            // Taller than (or as wide as) the canvas: full width, bars top and bottom.
+            const int contentHeight = (width * canvasHeight) / canvasWidth;
+            y0 = (height - contentHeight) / 2;
+            scale = static_cast<float>((static_cast<double>(width) / canvasWidth
+                                        + static_cast<double>(contentHeight) / canvasHeight) / 2.0);
+        }
+    }
+
+    for (int i = 0; i < designRectCount; ++i) {
+        const QRect &r = designRects[i];
+        designWidget(i)->setGeometry(scaled(r.x(), scale) + x0, scaled(r.y(), scale) + y0,
+                                     scaled(r.width(), scale), scaled(r.height(), scale));
+    }
+
+    const QFont caption = ui->proglabel->font();
+    const int captionSize = scaled(15, scale);
+    setPointSize(ui->proglabel, caption, captionSize);
+    setPointSize(ui->crmlabel, caption, captionSize);
+    setPointSize(ui->timelabel, caption, captionSize);
+    setPointSize(ui->signalslabel, caption, captionSize);
+
+    setPointSize(ui->footerlabel, ui->footerlabel->font(), scaled(10, scale));
+
+    const QFont source = ui->label_src_1->font();
+    const int sourceSize = scaled(10, scale);
+    QLabel *const sourceLabels[6] = {ui->label_src_1, ui->label_src_2, ui->label_src_3,
+                                     ui->label_src_4, ui->label_src_5, ui->label_src_6};
+    for (QLabel *label : sourceLabels)
+        setPointSize(label, source, sourceSize);
+
+    setPointSize(ui->label_mictime, ui->label_mictime->font(), scaled(12, scale));
+
+    VXNDigitalClock *clock = ui->DigitalClock;
+    QFont timeFont = clock->TimeDisplayFont();
+    const int timeSize = scaled(40, scale);
+    if (timeSize > 0)
+        timeFont.setPointSize(timeSize);
+    clock->setTimeDisplayFont(timeFont);
+    QFont dateFont = clock->DateDisplayFont();
+    const int dateSize = scaled(24, scale);
+    if (dateSize > 0)
+        dateFont.setPointSize(dateSize);
+    clock->setDateDisplayFont(dateFont);
+
+    ui->ProgLeft->calculatePosition();
+    ui->ProgRight->calculatePosition();
+    ui->CrmLeft->calculatePosition();
+    ui->CrmRight->calculatePosition();
+
+    layoutDirty = false;
+    update();
+}
+
+void MainWindow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (layoutDirty && !statusBackground.isNull())
+        relayout();
+
+    painter.drawPixmap(0, 0, scaledFrameBackground);
+    painter.drawPixmap((windowSize.width() - scaledStatusBackground.width()) / 2,
+                       (windowSize.height() - scaledStatusBackground.height()) / 2,
+                       scaledStatusBackground);
+    painter.end();
+}

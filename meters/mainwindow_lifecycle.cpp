@@ -1,0 +1,274 @@
+// Construction, settings store, screen choice and destruction of the window.
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QColor>
+#include <QFont>
+#include <QScreen>
+#include <QSettings>
+#include <QTimer>
+
+#include "mylabel.h"
+#include "ui_mainwindow.h"
+#include "vxnanalogclock.h"
+#include "vxndigitalclock.h"
+#include "vxnppmmeter.h"
+
+namespace {
+
+const char *const organisationName = "Zorbel";
+const char *const organisationDomain = "zorbel.example";
+const char *const applicationName = "Tavelin Meters";
+
+const int versionMajor = 1;
+const int versionMinor = 0;
+const int versionBuild = 10;
+const int versionRevision = 0;
+
+const quint16 defaultSendPort = 18153;
+const quint16 defaultRecvPort = 18150;
+const char *const defaultRemoteHost = "127.0.0.1";
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent),
+      handle(nullptr),
+      ui(new Ui_MainWindow),
+      udpSendPort(static_cast<qint16>(defaultSendPort)),
+      udpRecvPort(static_cast<qint16>(defaultRecvPort)),
+      useDefaultPorts(true),
+      meterReleaseTimer(nullptr),
+      silenceAlarmTimer(nullptr),
+      voiceTrackTimer(nullptr),
+      micDisplayTimer(nullptr),
+      keepAliveTimeoutTimer(nullptr),
+      micElapsed(nullptr),
+      windowSize(-1, -1),
+      layoutDirty(false),
+      settingsButton(nullptr),
+      moduleLamps{},
+      nonStopIndicator(nullptr),
+      progLeftLevel(-50.0),
+      progRightLevel(-50.0),
+      crmLeftLevel(-50.0),
+      crmRightLevel(-50.0),
+      releaseStep(0.133),
+      releaseInterval(10),
+      moduleOnState{},
+      moduleFaderState{},
+      moduleLampColours{},
+      silenceDetectionConfig{},
+      onAir1State(0),
+      onAir2State(0),
+      nonStopState(0),
+      silenceState(0),
+      micOnState(0),
+      crmMuteState(0),
+      phoneState(0),
+      voiceTrackState{},
+      online(false),
+      voiceTrackBlinkPhase(false),
+      silenceBlinkPhase(false)
+{
+    ui->setupUi(this);
+
+    online = false;
+
+    QCoreApplication::setOrganizationName(QString::fromLatin1(organisationName));
+    QCoreApplication::setOrganizationDomain(QString::fromLatin1(organisationDomain));
+    QCoreApplication::setApplicationName(QString::fromLatin1(applicationName));
+
+    ui->footerlabel->setText(tr("Zorbel Broadcast Systems - version %1.%2.%3.%4")
+                                 .arg(versionMajor)
+                                 .arg(versionMinor)
+                                 .arg(versionBuild)
+                                 .arg(versionRevision));
+
+    // The clickable labels are children of the window itself, created after
+    // the form, so they lie above every form widget.
+    settingsButton = new myLabel(QString(), this);
+    settingsButton->setStyleSheet(QStringLiteral("image: url(:/resources/png/Settings.png);"));
+    settingsButton->setGeometry(900, 28, 25, 25);
+
+    nonStopIndicator = new myLabel(QString(), this);
+    nonStopIndicator->setStyleSheet(
+        QStringLiteral("image: url(:/resources/png/KorvaneMeterIcons2/signals/nonstop-inactive.png);"));
+    nonStopIndicator->setGeometry(820, 310, 121, 41);
+
+    phoneState = 0;
+
+    QLabel *const sourceLabels[6] = {ui->label_src_1, ui->label_src_2, ui->label_src_3,
+                                     ui->label_src_4, ui->label_src_5, ui->label_src_6};
+    for (int i = 0; i < 6; ++i) {
+        voiceTrackState[i] = 0;
+        moduleLamps[i] = new myLabel(QString(), this);
+        moduleLamps[i]->setGeometry(53 + 164 * i, 546, 61, 61);
+        sourceLabels[i]->setGeometry(76 + 164 * i, 581, 31, 20);
+        connect(moduleLamps[i], SIGNAL(clicked()), this, SLOT(onModuleClicked()));
+    }
+
+    resetModuleLamps();
+
+    recordDesignRects();
+
+    progLeftLevel = -50.0;
+    progRightLevel = -50.0;
+    crmLeftLevel = -50.0;
+    crmRightLevel = -50.0;
+    releaseStep = 0.133;
+    layoutDirty = false;
+    releaseInterval = 10;
+
+    VXNAnalogClock *clock = ui->AnalogClock;
+    clock->setGeometry(348, 85, 410, 410);
+    clock->setHourLines(true);
+    clock->setHourLinesColor(QColor(0, 255, 0, 255));
+    clock->setMinuteLines(true);
+    clock->setMinuteLinesLength(4);
+    clock->setMinuteLinesColor(QColor(0, 170, 0, 255));
+    clock->setSecondDots(true);
+    clock->setSecondDotsCountDown(false);
+    clock->setDotSize(4);
+    clock->setDotColor(QColor(255, 255, 255, 255));
+    clock->setHands(true);
+    clock->setHourHandColor(QColor(255, 0, 0, 128));
+    clock->setHourHandBorder(24);
+    clock->setHourHandLength(12);
+    clock->setHourHandWidth(12);
+    clock->setMinuteHandColor(QColor(0, 0, 255, 128));
+    clock->setMinuteHandBorder(8);
+    clock->setMinuteHandLength(28);
+    clock->setMinuteHandWidth(8);
+
+    ui->ProgLeft->setGradientForground(true);
+    ui->ProgRight->setGradientForground(true);
+    ui->CrmLeft->setGradientForground(true);
+    ui->CrmRight->setGradientForground(true);
+
+    const QString whiteText = QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}");
+    ui->proglabel->setStyleSheet(whiteText);
+    ui->crmlabel->setStyleSheet(whiteText);
+    ui->timelabel->setStyleSheet(whiteText);
+    ui->signalslabel->setStyleSheet(whiteText);
+
+    connect(settingsButton, SIGNAL(clicked()), this, SLOT(openSettings()));
+    connect(nonStopIndicator, SIGNAL(clicked()), this, SLOT(onNonStopClicked()));
+    connect(this, SIGNAL(doRedrawModules()), this, SLOT(onRedrawModules()));
+    connect(this, SIGNAL(doRedrawSignals()), this, SLOT(onRedrawSignals()));
+    connect(this, SIGNAL(doHandleMicTimer()), this, SLOT(onHandleMicTimer()));
+    connect(this, SIGNAL(doConfigSilenceDetection()), this, SLOT(onConfigSilenceDetection()));
+
+    QFont clockFont;
+    clockFont.setFamily(QStringLiteral("Bitstream Vera Sans"));
+    clockFont.setPointSize(36);
+    clockFont.setWeight(75);
+    clockFont.setItalic(false);
+    clockFont.setStrikeOut(false);
+    ui->DigitalClock->setFont(clockFont);
+    ui->DigitalClock->setTimeDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 40));
+    ui->DigitalClock->setTimeDisplayFontColor(QColor(255, 255, 255, 255));
+    ui->DigitalClock->setDateDisplay(true);
+    ui->DigitalClock->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
+    ui->DigitalClock->setDateDisplayFontColor(QColor(255, 255, 255, 255));
+
+    meterReleaseTimer = new QTimer(this);
+    connect(meterReleaseTimer, SIGNAL(timeout()), this, SLOT(meterRelease()));
+    meterReleaseTimer->start(releaseInterval);
+
+    silenceAlarmTimer = new QTimer(this);
+    connect(silenceAlarmTimer, SIGNAL(timeout()), this, SLOT(onSilenceAlarm()));
+    voiceTrackTimer = new QTimer(this);
+    connect(voiceTrackTimer, SIGNAL(timeout()), this, SLOT(onVoicetrack()));
+    micElapsed = new QElapsedTimer;
+    micDisplayTimer = new QTimer(this);
+    connect(micDisplayTimer, SIGNAL(timeout()), this, SLOT(onShowMicTimer()));
+    keepAliveTimeoutTimer = new QTimer(this);
+    keepAliveTimeoutTimer->setSingleShot(true);
+    connect(keepAliveTimeoutTimer, SIGNAL(timeout()), this, SLOT(onKeepAliveTimeout()));
+    connect(this, SIGNAL(doKeepAliveTimer()), this, SLOT(onKeepAliveTimer()));
+
+    statusBackground = QPixmap(QStringLiteral(":/resources/png/background_offline.png"));
+    frameBackground = QPixmap(QStringLiteral(":/resources/png/MorvidBackgroundEmpty.png"));
+
+    loadSettings();
+
+    // Last: from here on the library may call back into a fully built window.
+    connectToMixer();
+}
+
+MainWindow::~MainWindow()
+{
+    saveSettings();
+    // Returns only once the reader thread can no longer call back.
+    korvane_close(handle);
+    handle = nullptr;
+    delete ui;
+    ui = nullptr;
+    delete micElapsed;
+    micElapsed = nullptr;
+}
+
+void MainWindow::loadSettings()
+{
+    QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
+
+    const int screen = settings.value(QStringLiteral("current_screen"), 0).toInt();
+    // A screen that no longer exists gives the primary screen.
+    QScreen *target = QGuiApplication::screens().value(screen, nullptr);
+    if (!target)
+        target = QGuiApplication::primaryScreen();
+    if (target)
+        move(target->geometry().topLeft());
+
+    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+
+    // Ports are kept in signed 16-bit members; the bits are the port number.
+    if (settings.contains(QStringLiteral("udp_send")))
+        udpSendPort = static_cast<qint16>(settings.value(QStringLiteral("udp_send")).toInt());
+    else
+        udpSendPort = static_cast<qint16>(defaultSendPort);
+    if (settings.contains(QStringLiteral("udp_recv")))
+        udpRecvPort = static_cast<qint16>(settings.value(QStringLiteral("udp_recv")).toInt());
+    else
+        udpRecvPort = static_cast<qint16>(defaultRecvPort);
+    if (settings.contains(QStringLiteral("use_default_ports")))
+        useDefaultPorts = settings.value(QStringLiteral("use_default_ports")).toBool();
+    else
+        useDefaultPorts = true;
+    if (settings.contains(QStringLiteral("remote_host")))
+        remoteHost = settings.value(QStringLiteral("remote_host")).toString();
+    else
+        remoteHost = QString::fromLatin1(defaultRemoteHost);
+}
+
+void MainWindow::saveSettings()
+{
+    QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
+    settings.setValue(QStringLiteral("current_screen"), currentScreen());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("udp_send"), static_cast<int>(static_cast<quint16>(udpSendPort)));
+    settings.setValue(QStringLiteral("udp_recv"), static_cast<int>(static_cast<quint16>(udpRecvPort)));
+    settings.setValue(QStringLiteral("use_default_ports"), useDefaultPorts);
+    settings.setValue(QStringLiteral("remote_host"), remoteHost);
+}
+
+int MainWindow::currentScreen()
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.size() <= 1)
+        return 0;
+
+    // A maximised window's frame sticks out 8 pixels to the left of its screen.
+    int x = this->x();
+    if (isMaximized())
+        x += 8;
+
+    for (int i = 0; i < screens.size(); ++i) {
+        const QRect available = screens.at(i)->availableGeometry();
+        if (available.x() + available.width() > x)
+            return i;
+    }
+    return 0;
+}
