@@ -166,9 +166,9 @@ static void *korvane_reader_thread(void *arg)
     return NULL;
 }
 
-static void deadline_after(struct timespec *t, long ms)
+static void deadline_after(clockid_t clock, struct timespec *t, long ms)
 {
-    clock_gettime(CLOCK_MONOTONIC, t);
+    clock_gettime(clock, t);
     t->tv_sec += ms / 1000;
     t->tv_nsec += (ms % 1000) * 1000000L;
     if (t->tv_nsec >= 1000000000L) {
@@ -189,7 +189,7 @@ static void *korvane_keep_alive_thread(void *arg)
         /* result ignored: a lost keep-alive is replaced a second later */
         (void)sendto(h->socket, (const char *)keep_alive, sizeof keep_alive, 0, (const struct sockaddr *)&h->remote,
                      sizeof h->remote);
-        deadline_after(&next, KEEP_ALIVE_INTERVAL_MS);
+        deadline_after(h->ka_clock, &next, KEEP_ALIVE_INTERVAL_MS);
         pthread_mutex_lock(&h->ka_lock);
         while (!h->ka_stop) {
             const int rc = pthread_cond_timedwait(&h->ka_cond, &h->ka_lock, &next);
@@ -226,7 +226,11 @@ static int init_sync(korvane_handle h)
 
     if (pthread_condattr_init(&attr) != 0)
         return -1;
-    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+    /* Monotonic where the thread library allows it, so that a change of
+     * the wall clock does not stretch or squash the keep-alive pacing; the
+     * Windows thread library only times waits by the wall clock, and a
+     * deadline read from the other clock would lie in the past there. */
+    h->ka_clock = pthread_condattr_setclock(&attr, CLOCK_MONOTONIC) == 0 ? CLOCK_MONOTONIC : CLOCK_REALTIME;
     ok = pthread_cond_init(&h->ka_cond, &attr) == 0;
     pthread_condattr_destroy(&attr);
     if (!ok)

@@ -53,6 +53,7 @@ struct korvane_handle_record {
     int wake_fd[2];     /* eventfd in [0] (and [1] = -1) or a pipe */
     pthread_mutex_t ka_lock;
     pthread_cond_t ka_cond;
+    clockid_t ka_clock; /* the clock ka_cond measures its time-outs with */
     int ka_stop;        /* guarded by ka_lock */
 };
 

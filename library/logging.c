@@ -20,7 +20,13 @@ void log_start(FILE **stream, int number)
     FILE *f;
 
     snprintf(name, sizeof name, "logfile_(%d).txt", number);
+#ifdef __linux__
+    /* close-on-exec, like the socket: a child the application starts must
+     * not keep the log open */
+    f = fopen(name, "we");
+#else
     f = fopen(name, "w");
+#endif
     *stream = f;
     if (!f)
         return;

@@ -2,6 +2,7 @@
 // error lines, switching on and off, and a folder where it cannot be created.
 #include "support.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -27,7 +28,41 @@ bool exists(const std::string &f)
     return stat(f.c_str(), &st) == 0;
 }
 
+// Descriptors of this process open on `file` (in the current folder).
+std::vector<int> descriptors_on(const std::string &file)
+{
+    std::vector<int> found;
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd))
+        return found;
+    const std::string want = std::string(cwd) + "/" + file;
+    if (DIR *d = opendir("/proc/self/fd")) {
+        while (dirent *e = readdir(d)) {
+            if (e->d_name[0] == '.')
+                continue;
+            char target[4096];
+            const std::string link = std::string("/proc/self/fd/") + e->d_name;
+            const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+            if (n > 0 && std::string(target, size_t(n)) == want)
+                found.push_back(std::atoi(e->d_name));
+        }
+        closedir(d);
+    }
+    return found;
+}
+
 } // namespace
+
+TEST_F(Logging, OneStreamAtATimeAndNoneLeftToChildProcesses)
+{
+    korvane_logging(handle, 1);
+    korvane_logging(handle, 1);
+    auto fds = descriptors_on(log_name(port));
+    ASSERT_EQ(fds.size(), 1u) << "re-enabling must close the earlier stream";
+    EXPECT_NE(fcntl(fds[0], F_GETFD) & FD_CLOEXEC, 0) << "a started program would inherit the log";
+    korvane_logging(handle, 0);
+    EXPECT_TRUE(descriptors_on(log_name(port)).empty());
+}
 
 TEST_F(Logging, HeaderAndHandleBlock)
 {
