@@ -14,7 +14,9 @@
 class QTimer;
 class QPaintEvent;
 class QResizeEvent;
+class QSettings;
 class Ui_MainWindow;
+class PointerHider;
 class myLabel;
 class VXNPPMMeter;
 
@@ -84,6 +86,12 @@ private:
     // lifecycle
     void loadSettings();
     void saveSettings();
+    void savePlacement();
+    void writePlacement(QSettings &settings);
+
+    // studio screen: full screen and the pointer
+    void setUpStudioScreen();
+    void toggleFullScreen();
 
     // event intake (reader thread)
     static int libraryCallback(const korvane_event *event, void *userdata);
@@ -150,6 +158,8 @@ private:
 
     bool voiceTrackBlinkPhase;
     bool silenceBlinkPhase;
+
+    PointerHider *pointerHider = nullptr;
 
     // Guards the mixer-state members above: the library's reader thread writes
     // them, the GUI thread reads them. Held only for the copy, never while a

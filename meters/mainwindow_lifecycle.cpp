@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "mylabel.h"
+#include "tavelin_version.h"
 #include "ui_mainwindow.h"
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
@@ -21,10 +22,10 @@ const char *const organisationName = "Zorbel";
 const char *const organisationDomain = "zorbel.example";
 const char *const applicationName = "Tavelin Meters";
 
-const int versionMajor = 1;
-const int versionMinor = 0;
-const int versionBuild = 10;
-const int versionRevision = 0;
+const int versionMajor = TAVELIN_VERSION_MAJOR;
+const int versionMinor = TAVELIN_VERSION_MINOR;
+const int versionBuild = TAVELIN_VERSION_BUILD;
+const int versionRevision = TAVELIN_VERSION_REVISION;
 
 const quint16 defaultSendPort = 18153;
 const quint16 defaultRecvPort = 18150;
@@ -192,6 +193,9 @@ MainWindow::MainWindow(QWidget *parent)
     statusBackground = QPixmap(QStringLiteral(":/resources/png/background_offline.png"));
     frameBackground = QPixmap(QStringLiteral(":/resources/png/MorvidBackgroundEmpty.png"));
 
+    // Before the settings: a restored full screen hides the pointer too.
+    setUpStudioScreen();
+
     loadSettings();
 
     // Last: from here on the library may call back into a fully built window.
@@ -246,12 +250,25 @@ void MainWindow::loadSettings()
 void MainWindow::saveSettings()
 {
     QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
-    settings.setValue(QStringLiteral("current_screen"), currentScreen());
-    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    writePlacement(settings);
     settings.setValue(QStringLiteral("udp_send"), static_cast<int>(static_cast<quint16>(udpSendPort)));
     settings.setValue(QStringLiteral("udp_recv"), static_cast<int>(static_cast<quint16>(udpRecvPort)));
     settings.setValue(QStringLiteral("use_default_ports"), useDefaultPorts);
     settings.setValue(QStringLiteral("remote_host"), remoteHost);
+}
+
+// Screen and geometry (with the full-screen state) are also written on their
+// own, right when they change, so they survive a power cut.
+void MainWindow::savePlacement()
+{
+    QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
+    writePlacement(settings);
+}
+
+void MainWindow::writePlacement(QSettings &settings)
+{
+    settings.setValue(QStringLiteral("current_screen"), currentScreen());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
 }
 
 int MainWindow::currentScreen()

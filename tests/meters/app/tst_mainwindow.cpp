@@ -25,6 +25,7 @@
 #include "fakemixer.h"
 #include "mainwindow.h"
 #include "mylabel.h"
+#include "pointerhider.h"
 #include "ui_mainwindow.h"
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
@@ -673,6 +674,69 @@ private slots:
             QCOMPARE(w.pos(), QGuiApplication::primaryScreen()->geometry().topLeft());
         }
         settings.clear();
+    }
+
+    void fullScreenKeyIsRememberedAtOnce()
+    {
+        prepareStore();
+        {
+            MainWindow w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTest::keyClick(&w, Qt::Key_F11);
+            QTRY_VERIFY(w.isFullScreen());
+
+            // Stored right away, not only on close: a power cut keeps it.
+            QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
+            QWidget probe;
+            probe.restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+            QVERIFY(probe.windowState() & Qt::WindowFullScreen);
+            QVERIFY(settings.contains(QStringLiteral("current_screen")));
+        }
+
+        // The next start comes back in full screen; F11 then gives the
+        // window as it was before.
+        MainWindow w;
+        w.show();
+        QTRY_VERIFY(w.isFullScreen());
+        QTRY_COMPARE(w.geometry(), w.screen()->geometry());
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F11);
+        QTRY_VERIFY(!w.isFullScreen());
+        QTRY_COMPARE(w.size(), QSize(986, 650));
+    }
+
+    void pointerHidesAtRestInFullScreenOnly()
+    {
+        prepareStore();
+        MainWindow w;
+        PointerHider *hider = w.pointerHider;
+        QCOMPARE(hider->idleInterval(), 3000);
+        QCOMPARE(hider->findChild<QTimer *>()->timerType(), Qt::PreciseTimer);
+        hider->setIdleInterval(50); // the same path, a shorter wait
+
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::qWait(200);
+        QVERIFY(!hider->isPointerHidden());
+
+        w.toggleFullScreen();
+        QTRY_VERIFY(hider->isPointerHidden());
+        QCOMPARE(w.cursor().shape(), Qt::BlankCursor);
+
+        // A move brings it back, and rest hides it again.
+        QTest::mouseMove(w.windowHandle(), QPoint(120, 90));
+        QVERIFY(!hider->isPointerHidden());
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+        QTRY_VERIFY(hider->isPointerHidden());
+
+        // Out of full screen it shows and stays.
+        w.toggleFullScreen();
+        QTRY_VERIFY(!w.isFullScreen());
+        QVERIFY(!hider->isPointerHidden());
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+        QTest::qWait(200);
+        QVERIFY(!hider->isPointerHidden());
     }
 
     void layoutWorkedValues_data()
