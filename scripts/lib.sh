@@ -8,6 +8,15 @@ KORVANE_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
 )
+# scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
+KORVANE_DEB_BUILD_PACKAGES=(
+  build-essential debhelper dpkg-dev
+  cmake qtbase5-dev qtbase5-dev-tools
+)
+# The packaging stage of scripts/test: checking an install and the packages.
+KORVANE_PACKAGING_CHECK_PACKAGES=(
+  pkg-config desktop-file-utils appstream man-db lintian
+)
 
 ensure_packages() {
   local missing=()
