@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
@@ -91,6 +92,12 @@ void PointerHider::hidePointer()
 {
     if (hidden || !active)
         return;
+    // A modal dialog (the settings) keeps the moves from reaching the window,
+    // so a hidden pointer would not come back over it: wait for the dialog.
+    if (QGuiApplication::modalWindow()) {
+        idleTimer->start();
+        return;
+    }
     hidden = true;
     window->setCursor(Qt::BlankCursor);
 }
