@@ -44,7 +44,9 @@ bool read_some(int fd, std::string &into, int timeout_ms)
 
 }  // namespace
 
+#ifdef KORVANE_SIM_PATH
 SimProcess::SimProcess() : program_(KORVANE_SIM_PATH) {}
+#endif
 
 SimProcess::~SimProcess()
 {
@@ -180,10 +182,12 @@ Finished SimProcess::wait(double timeout)
     return collect(timeout);
 }
 
+#ifdef KORVANE_SIM_PATH
 Finished run_sim(const std::vector<std::string> &args, double timeout)
 {
     return run_program(KORVANE_SIM_PATH, args, timeout);
 }
+#endif
 
 Finished run_program(const std::string &program, const std::vector<std::string> &args, double timeout)
 {
