@@ -71,8 +71,8 @@ TEST_F(Ping, AnswerShowsFirmwareAndRoundTrip)
     start();
     const Finished f = korvane(to_sim({"ping"}));
     EXPECT_EQ(f.exit_code, 0) << f.err;
-    EXPECT_TRUE(std::regex_search(f.out, std::regex("answered in [0-9]+\\.[0-9]{2} ms: VXN Korvane Firmware v3\\.2\\.7")))
-        << f.out;
+    const std::regex answer("answered in [0-9]+\\.[0-9]{2} ms: VXN Korvane Firmware v3\\.2\\.7");
+    EXPECT_TRUE(std::regex_search(f.out, answer)) << f.out;
 }
 
 TEST(PingWithoutMixer, FailsWithinItsTimeOut)
@@ -102,9 +102,10 @@ TEST_F(Request, EveryNameIsListedAndAnswered)
         {"comm", 109}, {"cough", 110}, {"voice-track", 111}};
     const Finished list = korvane({"request", "--list"});
     ASSERT_EQ(list.exit_code, 0);
-    for (const auto &n : names)
-        EXPECT_TRUE(std::regex_search(list.out, std::regex("(^|\n)" + n.first + " +" + std::to_string(n.second) + " ")))
-            << n.first;
+    for (const auto &n : names) {
+        const std::regex listed("(^|\n)" + n.first + " +" + std::to_string(n.second) + " ");
+        EXPECT_TRUE(std::regex_search(list.out, listed)) << n.first;
+    }
 
     start();
     for (const auto &n : names) {

@@ -24,7 +24,9 @@ bool open_link(Link &link, const Common &common)
     if (common.recv_port == 0)
         std::fprintf(stderr, "korvane: cannot open a UDP socket\n");
     else
-        std::fprintf(stderr, "korvane: cannot receive on UDP port %u (in use or not permitted; --recv-port 0 picks a free one)\n",
+        std::fprintf(stderr,
+                     "korvane: cannot receive on UDP port %u (in use or not permitted; "
+                     "--recv-port 0 picks a free one)\n",
                      static_cast<unsigned>(common.recv_port));
     return false;
 }

@@ -19,7 +19,12 @@ local COLOURS = { [0] = "grey", [1] = "red", [2] = "green", [3] = "grey" }
 local OFF_ON = { [0] = "off", [1] = "on" }
 local CLOSED_OPEN = { [0] = "closed", [1] = "open" }
 local INACTIVE_ACTIVE = { [0] = "inactive", [1] = "active" }
-local METER_NAMES = { "Program left", "Program right", "Level 2", "Level 3", "Control room left", "Control room right" }
+local METER_NAMES = {
+    "Program left", "Program right", "Level 2", "Level 3", "Control room left", "Control room right",
+}
+local MIC_ON = { [0] = "no microphone on", [1] = "a microphone is on" }
+local SILENCE = { [0] = "no silence", [1] = "silence detected" }
+local MUTED = { [0] = "not muted", [1] = "muted" }
 
 local fields = {}
 local function field(abbrev, ...)
@@ -150,7 +155,8 @@ end
 local function values(field_, count, label, meanings)
     return function(tvb, tree)
         for i = 0, count - 1 do
-            labelled(tree, field_, tvb(DATA + i, 1), count > 1 and string.format("%s %d", label, i) or label, meanings)
+            local name = count > 1 and string.format("%s %d", label, i) or label
+            labelled(tree, field_, tvb(DATA + i, 1), name, meanings)
         end
     end
 end
@@ -280,12 +286,12 @@ local INCOMING = {
     [35] = { "id-99", 99, "re", values(f_value, 2, "Value") },
     [36] = { "module-source", 100, "re", source },
     [37] = { "non-stop", 101, "re", values(f_non_stop, 1, "Non-stop", INACTIVE_ACTIVE) },
-    [38] = { "mic-on", 102, "re", values(f_mic_on, 1, "Mic on", { [0] = "no microphone on", [1] = "a microphone is on" }) },
+    [38] = { "mic-on", 102, "re", values(f_mic_on, 1, "Mic on", MIC_ON) },
     [39] = { "id-103", 103, "re", values(f_value, 2, "Value") },
     [40] = { "on-air", 104, "re", on_air },
-    [41] = { "silence", 105, "re", values(f_silence_state, 1, "Silence", { [0] = "no silence", [1] = "silence detected" }) },
+    [41] = { "silence", 105, "re", values(f_silence_state, 1, "Silence", SILENCE) },
     [42] = { "id-106", 106, "re", values(f_value, 8, "Value") },
-    [43] = { "crm-mute", 107, "re", values(f_crm_mute, 1, "CRM mute", { [0] = "not muted", [1] = "muted" }) },
+    [43] = { "crm-mute", 107, "re", values(f_crm_mute, 1, "CRM mute", MUTED) },
     [44] = { "track-state", 108, "re", each_module(f_track_state) },
     [45] = { "phone", 112, "e", values(f_phone, 1, "Phone", INACTIVE_ACTIVE) },
     [46] = { "id-113", 113, "e", values(f_value, 1, "Value") },
@@ -393,7 +399,8 @@ function korvane.dissector(tvb, pinfo, tree)
         return size
     end
     if tvb(0, 2):uint() ~= MARKER then
-        root:add_proto_expert_info(e_marker, string.format("Marker 0x%04x instead of 0x%04x", tvb(0, 2):uint(), MARKER))
+        root:add_proto_expert_info(e_marker,
+            string.format("Marker 0x%04x instead of 0x%04x", tvb(0, 2):uint(), MARKER))
         root:append_text(", malformed")
         pinfo.cols.info = "Malformed: wrong marker"
         return size
