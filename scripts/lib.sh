@@ -7,6 +7,7 @@ KORVANE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
+  tshark nlohmann-json3-dev
 )
 # scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
 KORVANE_DEB_BUILD_PACKAGES=(
@@ -28,6 +29,8 @@ ensure_packages() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
+  # tshark's package asks whether non-root users may capture; they may not.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 

@@ -36,9 +36,10 @@ check() {
 for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include/korvane.h \
          lib/cmake/korvane/korvaneConfig.cmake lib/cmake/korvane/korvaneConfigVersion.cmake \
          lib/cmake/korvane/korvaneTargets.cmake lib/pkgconfig/korvane.pc \
-         bin/tavelin-meters bin/korvane-sim \
+         bin/tavelin-meters bin/korvane-sim bin/korvane \
          share/applications/tavelin-meters.desktop \
-         share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 \
+         share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 share/man/man1/korvane.1 \
+         share/bash-completion/completions/korvane lib/wireshark/plugins/korvane.lua \
          share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop; do
   check "installs $f" test -e "$prefix/$f"
 done
@@ -64,7 +65,7 @@ check "desktop-file-validate the autostart example" \
 metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 check "one AppStream file" test "${#metainfo[@]}" = 1 -a -f "${metainfo[0]}"
 check "appstreamcli validate --no-net" appstreamcli validate --no-net "${metainfo[0]}"
-for page in tavelin-meters korvane-sim; do
+for page in tavelin-meters korvane-sim korvane; do
   check "man page $page.1 without warnings" sh -c \
     "LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l '$prefix/share/man/man1/$page.1' 2>&1 >/dev/null | (! grep .)"
 done
@@ -80,6 +81,8 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 check "installed korvane-sim starts" test -n "$port"
+check "installed korvane client pings it" \
+  "$prefix/bin/korvane" --send-port "$port" --recv-port 0 ping --timeout-ms 2000
 
 expect_firmware() { # expect_firmware PROGRAM: it prints both version texts
   "$@" "$port" >"$work/consumer.out" 2>&1 || { cat "$work/consumer.out"; return 1; }

@@ -44,6 +44,10 @@ bool read_some(int fd, std::string &into, int timeout_ms)
 
 }  // namespace
 
+#ifdef KORVANE_SIM_PATH
+SimProcess::SimProcess() : program_(KORVANE_SIM_PATH) {}
+#endif
+
 SimProcess::~SimProcess()
 {
     if (pid_ > 0)
@@ -67,7 +71,7 @@ bool SimProcess::spawn(const std::vector<std::string> &args, std::string *error)
     posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
     posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
 
-    std::vector<std::string> all = {KORVANE_SIM_PATH};
+    std::vector<std::string> all = {program_};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char *> argv;
     for (std::string &a : all)
@@ -75,7 +79,7 @@ bool SimProcess::spawn(const std::vector<std::string> &args, std::string *error)
     argv.push_back(nullptr);
 
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, KORVANE_SIM_PATH, &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out_pipe[1]);
     close(err_pipe[1]);
@@ -119,6 +123,15 @@ bool SimProcess::start(const std::vector<std::string> &args, std::string *error)
     }
     port_ = static_cast<uint16_t>(std::stoi(m[1]));
     return true;
+}
+
+bool SimProcess::wait_output(const std::string &text, double timeout)
+{
+    const auto started = Clock::now();
+    while (out_.find(text) == std::string::npos && seconds_since(started) < timeout)
+        if (!read_some(out_fd_, out_, 50))
+            break;
+    return out_.find(text) != std::string::npos;
 }
 
 Finished SimProcess::collect(double timeout)
@@ -169,9 +182,16 @@ Finished SimProcess::wait(double timeout)
     return collect(timeout);
 }
 
+#ifdef KORVANE_SIM_PATH
 Finished run_sim(const std::vector<std::string> &args, double timeout)
 {
-    SimProcess p;
+    return run_program(KORVANE_SIM_PATH, args, timeout);
+}
+#endif
+
+Finished run_program(const std::string &program, const std::vector<std::string> &args, double timeout)
+{
+    SimProcess p(program);
     std::string error;
     if (!p.spawn(args, &error)) {
         Finished f;
