@@ -43,7 +43,8 @@ public:
     {
         const State state = QIntValidator::validate(input, pos);
         bool ok = false;
-        if (state == Intermediate && locale().toLongLong(input, &ok) > top() && ok)
+        const qlonglong value = locale().toLongLong(input, &ok);
+        if (state == Intermediate && ok && value > top())
             return Invalid;
         return state;
     }
