@@ -71,9 +71,12 @@ MainWindow::MainWindow(QWidget *parent)
       voiceTrackState{},
       online(false),
       voiceTrackBlinkPhase(false),
-      silenceBlinkPhase(false)
+      silenceBlinkPhase(false),
+      moduleSource{}
 {
     ui->setupUi(this);
+    // The form's design text must not show before the mic timer has a time.
+    ui->label_mictime->hide();
 
     online = false;
 
@@ -187,6 +190,9 @@ MainWindow::MainWindow(QWidget *parent)
     connect(micDisplayTimer, SIGNAL(timeout()), this, SLOT(onShowMicTimer()));
     keepAliveTimeoutTimer = new QTimer(this);
     keepAliveTimeoutTimer->setSingleShot(true);
+    // A coarse timer may end the 3000 ms up to 5 % early or late: meter gaps
+    // just under it would flash the window offline.
+    keepAliveTimeoutTimer->setTimerType(Qt::PreciseTimer);
     connect(keepAliveTimeoutTimer, SIGNAL(timeout()), this, SLOT(onKeepAliveTimeout()));
     connect(this, SIGNAL(doKeepAliveTimer()), this, SLOT(onKeepAliveTimer()));
 
@@ -273,17 +279,23 @@ void MainWindow::writePlacement(QSettings &settings)
 
 int MainWindow::currentScreen()
 {
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    if (screens.size() <= 1)
+    QList<QRect> available;
+    for (QScreen *screen : QGuiApplication::screens())
+        available.append(screen->availableGeometry());
+    return screenIndexAt(x(), isMaximized(), available);
+}
+
+int MainWindow::screenIndexAt(int x, bool maximised, const QList<QRect> &availableGeometries)
+{
+    if (availableGeometries.size() <= 1)
         return 0;
 
     // A maximised window's frame sticks out 8 pixels to the left of its screen.
-    int x = this->x();
-    if (isMaximized())
+    if (maximised)
         x += 8;
 
-    for (int i = 0; i < screens.size(); ++i) {
-        const QRect available = screens.at(i)->availableGeometry();
+    for (int i = 0; i < availableGeometries.size(); ++i) {
+        const QRect &available = availableGeometries.at(i);
         if (available.x() + available.width() > x)
             return i;
     }

@@ -1,5 +1,6 @@
 // Runs the real korvane-sim binary for a test: start, read the bound port
-// from its first line, and always stop it within a bounded time.
+// from its first line, and always stop it within a bounded time. The child
+// is killed when the test process ends, however it ends.
 #pragma once
 
 #include <sys/types.h>
@@ -34,6 +35,7 @@ public:
     uint16_t port() const { return port_; }
     const std::string &first_line() const { return first_line_; }
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     // Waits up to `timeout` seconds until standard output holds `text`.
     bool wait_output(const std::string &text, double timeout);
