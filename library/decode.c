@@ -1,6 +1,6 @@
 /* Decoding of the mixer's replies and events into event records. Kept free
- * of handles, locks and allocation so that it can be driven directly by the
- * fuzzer and the benchmarks. */
+ * of handles, locks and allocation so that the fuzzer and the benchmarks can
+ * drive the very function the reader thread calls. */
 #include "korvane_internal.h"
 
 #include <string.h>
@@ -97,7 +97,7 @@ static unsigned two_bits(uint8_t byte, unsigned shift)
     return (byte >> shift) & 0x3u;
 }
 
-int korvane_decode_message(const uint8_t *message, korvane_event *event, korvane_block *block)
+static int decode_message(const uint8_t *message, korvane_event *event, korvane_block *block)
 {
     const uint8_t header = message[1];
     const unsigned kind = header & 0xC0u;
@@ -183,5 +183,5 @@ int korvane_decode_datagram(const uint8_t *datagram, size_t length, korvane_even
 {
     if (length != KORVANE_DATAGRAM_SIZE || datagram[0] != KORVANE_MARKER || datagram[1] != KORVANE_MARKER)
         return 0;
-    return korvane_decode_message(datagram + 2, event, block);
+    return decode_message(datagram + 2, event, block);
 }

@@ -72,7 +72,6 @@ KORVANE_API const char *korvane_get_last_error(korvane_handle handle)
 
 static int wake_open(korvane_handle h)
 {
-    h->wake_fd[0] = h->wake_fd[1] = -1;
 #if defined(__linux__)
     h->wake_fd[0] = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     return h->wake_fd[0] < 0 ? -1 : 0;
@@ -139,23 +138,22 @@ static void turn_give(korvane_handle h)
 
 /* ---- threads -------------------------------------------------------------- */
 
-void korvane_message_handler(korvane_handle handle)
+/* Hands one decoded message to the callback, then logs it; runs in the
+ * reader's turn. */
+static void korvane_message_handler(korvane_handle handle, const korvane_event *event)
 {
-    korvane_event event;
-    korvane_block block;
-
-    if (!korvane_decode_message(handle->rx_buffer + 2, &event, &block))
-        return;
     if (handle->callback)
-        handle->callback(&event, handle->userdata);
-    if (event.id != KORVANE_ID_METERS && korvane_log_enabled(handle))
-        korvane_log(handle, "[%s]: id: 0x%.2x(%d)", event.kind ? "EVENT" : "REPLY", (unsigned)event.id,
-                    (int)event.id);
+        handle->callback(event, handle->userdata);
+    if (event->id != KORVANE_ID_METERS && korvane_log_enabled(handle))
+        korvane_log(handle, "[%s]: id: 0x%.2x(%d)", event->kind ? "EVENT" : "REPLY", (unsigned)event->id,
+                    (int)event->id);
 }
 
 static void *korvane_reader_thread(void *arg)
 {
     korvane_handle h = (korvane_handle)arg;
+    korvane_event event;
+    korvane_block block;
 #ifndef _WIN32
     struct pollfd fds[2];
     fds[0].fd = h->socket;
@@ -179,10 +177,11 @@ static void *korvane_reader_thread(void *arg)
         if (n < 0)
             continue;
 #endif
-        /* A zero-length datagram is just another wrong length, not an end. */
-        if (n == KORVANE_DATAGRAM_SIZE && h->rx_buffer[0] == KORVANE_MARKER && h->rx_buffer[1] == KORVANE_MARKER) {
+        /* A zero-length datagram is just another wrong length, not an end.
+         * Decoding needs no turn: it reads only the buffer and the stack. */
+        if (korvane_decode_datagram(h->rx_buffer, (size_t)n, &event, &block)) {
             turn_take(h);
-            korvane_message_handler(h);
+            korvane_message_handler(h, &event);
             turn_give(h);
         }
     }
@@ -320,9 +319,6 @@ korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t se
         return NULL;
     h->recv_port = recv_port;
     h->send_port = send_port;
-    h->log_file = NULL;
-    h->logging = 0;
-    h->last_error[0] = '\0';
     h->socket = KORVANE_INVALID_SOCKET;
     h->wake_fd[0] = h->wake_fd[1] = -1;
     /* the lock must exist before the first korvane_error */
@@ -364,8 +360,6 @@ korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t se
     h->remote.sin_port = htons(send_port);
     h->remote.sin_addr.s_addr = inet_addr(host);
 
-    h->callback = NULL;
-    h->userdata = NULL;
     if (wake_open(h) != 0)
         return open_failed(h, 1, wsa_started, error_text, error_size);
 
@@ -438,19 +432,16 @@ KORVANE_API int korvane_unregister_callback(korvane_handle handle)
 
 int korvane_send_udp(korvane_handle handle, const void *message, int length)
 {
-    uint8_t datagram[KORVANE_DATAGRAM_SIZE] = {0};
-
+    if (!handle)
+        return -1;
     if (length > KORVANE_PROTOCOL_MESSAGE_SIZE) {
         korvane_error(handle, "UDP data length(%d) larger then KORVANE_PROTOCOL_MESSAGE_SIZE(%d)", length,
                       KORVANE_PROTOCOL_MESSAGE_SIZE);
         return -1;
     }
-    datagram[0] = KORVANE_MARKER;
-    datagram[1] = KORVANE_MARKER;
+    uint8_t datagram[KORVANE_DATAGRAM_SIZE] = {KORVANE_MARKER, KORVANE_MARKER}; /* the rest stays zero */
     if (length > 0)
         memcpy(datagram + 2, message, (size_t)length);
-    if (!handle)
-        return -1;
     return sendto(handle->socket, (const char *)datagram, sizeof datagram, 0, (const struct sockaddr *)&handle->remote,
                   sizeof handle->remote) == (int)sizeof datagram
                ? 0

@@ -57,10 +57,10 @@ struct korvane_handle_record {
     clockid_t ka_clock; /* the clock ka_cond measures its time-outs with */
     int ka_stop;        /* guarded by ka_lock */
 
-    /* Turns, served first come first served, serialise decoding and the
-     * callback with (un)registration; callback and userdata belong to the
-     * thread whose turn it is. A plain mutex would let the reader, flooded
-     * with datagrams, retake it before a waiting close ever got it. */
+    /* Turns, served first come first served, serialise the callback with
+     * (un)registration; callback and userdata belong to the thread whose
+     * turn it is. A plain mutex would let the reader, flooded with
+     * datagrams, retake it before a waiting close ever got it. */
     pthread_cond_t turn_cond;
     unsigned turn_next;    /* next ticket to hand out; guarded by lock */
     unsigned turn_serving; /* ticket whose turn it is; guarded by lock */
@@ -78,9 +78,10 @@ typedef union {
     float meters[6];
 } korvane_block;
 
-/* decode.c: pure functions, no handle, no allocation. Both return 1 and fill
- * event/block when the message is one the library delivers, else 0. */
-int korvane_decode_message(const uint8_t *message, korvane_event *event, korvane_block *block);
+/* decode.c: the reader's one way from a received datagram to an event, also
+ * driven directly by the fuzzer, the internal tests and the benchmarks. Pure:
+ * no handle, no allocation. Returns 1 and fills event/block when the datagram
+ * carries a message the library delivers, else 0. */
 int korvane_decode_datagram(const uint8_t *datagram, size_t length, korvane_event *event, korvane_block *block);
 
 /* korvane.c */
@@ -90,7 +91,6 @@ void korvane_error(korvane_handle handle, const char *format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
-void korvane_message_handler(korvane_handle handle);
 /* korvane_open that also copies the failure text into error_text, since the
  * handle that held it is gone when open fails. */
 korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t send_port,
