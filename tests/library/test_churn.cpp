@@ -1,7 +1,7 @@
 // Many handles opened and closed under traffic, commands from several
 // threads while events arrive, logging switched meanwhile: nothing leaks,
 // nothing races (this test is the one that matters under ThreadSanitizer).
-#include "support.h"
+#include "library_link.h"
 
 #include <atomic>
 #include <thread>

@@ -1,6 +1,6 @@
 // Requests and commands leave as the exact datagrams the mixer expects, and
 // each writes its call line when logging is on.
-#include "support.h"
+#include "library_link.h"
 
 #include <functional>
 #include <map>

@@ -1,6 +1,6 @@
 // Replies and events from the mixer reach the callback with the right id,
 // kind and data block; everything else is dropped without a trace.
-#include "support.h"
+#include "library_link.h"
 
 #include <map>
 

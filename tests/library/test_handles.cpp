@@ -1,5 +1,5 @@
 // Opening, closing, the keep-alive and callback registration.
-#include "support.h"
+#include "library_link.h"
 
 #include <atomic>
 #include <thread>

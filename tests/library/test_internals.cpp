@@ -2,7 +2,7 @@
 // object files: open failure texts, oversize messages, line length limit and
 // the pure decoder.
 #include "korvane_internal.h"
-#include "support.h"
+#include "library_link.h"
 
 #include <cerrno>
 #include <random>

@@ -1,6 +1,6 @@
 // The per-handle log file: header, handle block, call, request, message and
 // error lines, switching on and off, and a folder where it cannot be created.
-#include "support.h"
+#include "library_link.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

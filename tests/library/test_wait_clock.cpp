@@ -1,7 +1,7 @@
 // The keep-alive wait on a system whose condition variables only measure
 // the wall clock (the Windows thread library refuses the monotonic clock):
 // the pacing must still be about one datagram a second, not a flood.
-#include "support.h"
+#include "library_link.h"
 
 #include <dlfcn.h>
 #include <pthread.h>

@@ -1,6 +1,6 @@
 // The korvane client against the running korvane-sim over loopback.
 #include "sim_process.h"
-#include "udp_peer.h"
+#include "loopback.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,6 +11,8 @@
 #include <sstream>
 
 using namespace simtest;
+using kt::free_udp_port;
+using kt::UdpPeer;
 
 namespace {
 

@@ -1,12 +1,9 @@
 #include "sim_process.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -206,20 +203,6 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
         return f;
     }
     return p.wait(timeout);
-}
-
-uint16_t free_udp_port()
-{
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a;
-    std::memset(&a, 0, sizeof a);
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
 }
 
 }  // namespace simtest

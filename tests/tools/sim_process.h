@@ -64,7 +64,4 @@ Finished run_sim(const std::vector<std::string> &args, double timeout = 5.0);
 // Runs `program` to completion (bounded).
 Finished run_program(const std::string &program, const std::vector<std::string> &args, double timeout = 5.0);
 
-// A UDP port on 127.0.0.1 that was free a moment ago.
-uint16_t free_udp_port();
-
 }  // namespace simtest

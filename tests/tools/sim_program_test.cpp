@@ -1,7 +1,7 @@
 // The korvane-sim program itself: command line, exit codes, signals and
 // what it does with stray datagrams, talked to over raw loopback sockets.
 #include "sim_process.h"
-#include "udp_peer.h"
+#include "loopback.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,9 @@
 #include <thread>
 
 using namespace simtest;
+using kt::Bytes;
+using kt::datagram;
+using kt::UdpPeer;
 
 TEST(SimProgram, BadValuesExitWithTwoAndSayWhy)
 {
@@ -46,7 +49,7 @@ TEST(SimProgram, StopsCleanlyOnSigtermAndSigint)
         EXPECT_GT(sim.port(), 0);
         // The sim answers, so it is running its loop.
         UdpPeer peer;
-        peer.send_message(sim.port(), {0x00, 0x41});
+        peer.send_to(sim.port(), datagram(0x41));
         EXPECT_EQ(peer.receive_header(0x81, 2000).size(), 12u);
         const Finished f = sim.stop(sig);
         EXPECT_EQ(f.exit_code, 0) << "signal " << sig << ": " << f.err;
@@ -79,9 +82,10 @@ TEST(SimProgram, FixedTargetGetsMetersUnasked)
 
     // Replies go to the fixed target, not to whoever asked.
     UdpPeer other;
-    other.send_message(sim.port(), {0x00, 0x41});
+    other.send_to(sim.port(), datagram(0x41));
     EXPECT_EQ(display.receive_header(0x81, 2000).size(), 12u);
-    EXPECT_TRUE(other.receive(300).empty());
+    Bytes unexpected;
+    EXPECT_FALSE(other.receive(unexpected, 300));
     EXPECT_EQ(sim.stop(SIGTERM).exit_code, 0);
 }
 
@@ -90,32 +94,33 @@ TEST(SimProgram, StrayDatagramsNeitherStopItNorDivertIt)
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--listen", "0", "--verbose"}));
     UdpPeer client;
-    client.send_message(sim.port(), {0x4B, 0x41});  // keep-alive: accepted silently
+    client.send_to(sim.port(), datagram(0x41, {}, 0x4B));  // keep-alive: accepted silently
     ASSERT_EQ(client.receive_header(0xF0, 2000).size(), 12u);
 
     UdpPeer stranger;
-    const std::vector<std::vector<uint8_t>> garbage = {
+    const std::vector<Bytes> garbage = {
         {},
         {0xA0},
         {0xA0, 0xA0, 0x00, 0x41, 0, 0, 0, 0, 0, 0, 0},        // 11 bytes
         {0xA0, 0xA0, 0x00, 0x41, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // 13 bytes
         {0xA0, 0xA1, 0x00, 0x41, 0, 0, 0, 0, 0, 0, 0, 0},     // wrong marker
-        std::vector<uint8_t>(1400, 0xA0),
+        Bytes(1400, 0xA0),
     };
     for (int round = 0; round < 20; ++round)
         for (const auto &g : garbage)
-            stranger.send(sim.port(), g.data(), g.size());
+            stranger.send_to(sim.port(), g);
     // Messages a client has no business sending, and unknown numbers.
-    stranger.send_message(sim.port(), {0x0A, 0xE0, 1, 1, 1, 1, 1, 1, 1, 1});  // an event
-    client.send_message(sim.port(), {0x00, 0x7F});                           // request 63
-    client.send_message(sim.port(), {0x02, 0x3F});                           // command 63
-    client.send_message(sim.port(), {0x04, 0x05, 0xFF, 0x02});               // module 255
+    stranger.send_to(sim.port(), datagram(0xE0, {1, 1, 1, 1, 1, 1, 1, 1}, 0x0A));  // an event
+    client.send_to(sim.port(), datagram(0x7F));                                    // request 63
+    client.send_to(sim.port(), datagram(0x3F, {}, 0x02));                          // command 63
+    client.send_to(sim.port(), datagram(0x05, {0xFF, 0x02}, 0x04));                // module 255
 
     // Still answering, and the meters still go to the client.
-    client.send_message(sim.port(), {0x00, 0x60});
+    client.send_to(sim.port(), datagram(0x60));
     EXPECT_EQ(client.receive_header(0xA0, 2000).size(), 12u);
     EXPECT_EQ(client.receive_header(0xF0, 2000).size(), 12u);
-    EXPECT_TRUE(stranger.receive(300).empty());
+    Bytes unexpected;
+    EXPECT_FALSE(stranger.receive(unexpected, 300));
 
     const Finished f = sim.stop(SIGTERM);
     EXPECT_EQ(f.exit_code, 0);

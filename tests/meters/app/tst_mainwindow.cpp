@@ -27,7 +27,7 @@
 #include <thread>
 
 #include "../forms/formtesting.h"
-#include "fakemixer.h"
+#include "qt_fake_mixer.h"
 #include "mainwindow.h"
 #include "mylabel.h"
 #include "pointerhider.h"
@@ -104,8 +104,8 @@ private:
     void prepareStore()
     {
         mixer.reset(new FakeMixer);
-        recvPort = freeUdpPort();
-        mixer->setTarget(recvPort);
+        recvPort = kt::free_udp_port();
+        mixer->set_target(recvPort);
         QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
         settings.clear();
         settings.setValue(QStringLiteral("udp_send"), mixer->port());
@@ -1203,7 +1203,7 @@ private slots:
         auto w = onlineWindow();
         QVERIFY(w);
         FakeMixer second;
-        const quint16 secondRecv = freeUdpPort();
+        const quint16 secondRecv = kt::free_udp_port();
 
         // Fill the dialog and press Ok once it is up.
         QTimer::singleShot(100, [&]() {
