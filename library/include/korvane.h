@@ -233,9 +233,9 @@ KORVANE_API const char *korvane_get_last_error(korvane_handle handle);
 
 /* ---- requests and commands ---------------------------------------------
  *
- * Each function sends one datagram and returns without waiting; what the
- * mixer answers arrives through the callback, a request's answer as a reply
- * (kind 0), a command's outcome as an event (kind 1).
+ * Each function sends one datagram and returns without waiting. Answers
+ * arrive through the callback: a request's as a reply (kind 0), and what a
+ * command changed, as far as the mixer reports it, as an event (kind 1).
  *
  * Returns (every one of them):
  *   0 when the whole datagram was sent; -1 for a NULL handle or a failed
