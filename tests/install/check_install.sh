@@ -71,6 +71,9 @@ for page in tavelin-meters korvane-sim korvane; do
 done
 
 # ---- a program of someone else's against the installed library
+# The file exists before the simulator does: the loop below may read it
+# before the background job has opened it.
+: >"$work/sim.out"
 "$prefix/bin/korvane-sim" --listen 0 >"$work/sim.out" 2>&1 &
 sim=$!
 trap 'kill -TERM "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
