@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "mylabel.h"
+#include "resourcepictures.h"
 #include "ui_mainwindow.h"
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
@@ -72,6 +73,8 @@ MainWindow::MainWindow(QWidget *parent)
       voiceTrackBlinkPhase(false),
       silenceBlinkPhase(false)
 {
+    // Before the form: its labels already carry picture style sheets.
+    installResourcePictures();
     ui->setupUi(this);
 
     online = false;

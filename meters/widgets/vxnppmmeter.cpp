@@ -1,6 +1,7 @@
 #include "vxnppmmeter.h"
 
 #include <QLinearGradient>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -42,6 +43,8 @@ VXNPPMMeter::VXNPPMMeter(QWidget *parent)
     , m_lastBarHeight(0)
     , m_barHeight(0)
     , m_zeroHeight(0)
+    , m_lastZeroHeight(0)
+    , m_lastHeight(-1)
     , m_MindBPosition(-50.0)
     , m_MaxdBPosition(5.0)
     , m_ShowMarker(false)
@@ -102,10 +105,32 @@ bool VXNPPMMeter::calculatePosition()
         m_zeroHeight = truncToInt(truncToInt(h * (-m_MindBPosition)) / m_linearSpan);
     }
 
+    noteChangedRows(h);
     if (m_barHeight == m_lastBarHeight)
         return false;
     m_lastBarHeight = m_barHeight;
     return true;
+}
+
+void VXNPPMMeter::noteChangedRows(int h)
+{
+    QRect rows;
+    if (h != m_lastHeight || m_zeroHeight != m_lastZeroHeight) {
+        rows = rect();
+    } else if (m_barHeight != m_lastBarHeight) {
+        // Bar tops in rows counted from the top edge. Two more rows each way
+        // cover the gradient part, which starts a row lower at odd heights,
+        // and the antialiased edge of its fill.
+        const qint64 top = qint64(h) - qMax(m_barHeight, m_lastBarHeight) - 2;
+        const qint64 bottom = qint64(h) - qMin(m_barHeight, m_lastBarHeight) + 2;
+        const int first = int(qBound<qint64>(0, top, h));
+        const int last = int(qBound<qint64>(-1, bottom, h - 1));
+        if (last >= first)
+            rows = QRect(0, first, width(), last - first + 1);
+    }
+    m_lastHeight = h;
+    m_lastZeroHeight = m_zeroHeight;
+    m_changedRows |= rows;
 }
 
 void VXNPPMMeter::recomputeDerived()
@@ -230,8 +255,11 @@ void VXNPPMMeter::reloadBackgroundImage()
         m_backgroundImage = QImage();
 }
 
-void VXNPPMMeter::paintEvent(QPaintEvent *)
+void VXNPPMMeter::paintEvent(QPaintEvent *event)
 {
+    if (event->rect().contains(m_changedRows))
+        m_changedRows = QRect();
+
     const int h = height();
     const int w = width();
     const int half = static_cast<int>(h * 0.5 + 0.5);
