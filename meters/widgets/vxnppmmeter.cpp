@@ -112,25 +112,51 @@ bool VXNPPMMeter::calculatePosition()
     return true;
 }
 
+int VXNPPMMeter::barRowKind(int row, int bar, int h) const
+{
+    // Mirrors paintEvent: 0 background, 1 the lower colour, 2 the upper
+    // colour or the gradient part. Bars beyond the edges paint as if at them.
+    bar = qBound(0, bar, h);
+    if (row < h - bar)
+        return 0;
+    if (m_GradientForground) {
+        const int half = static_cast<int>(h * 0.5 + 0.5);
+        if (bar > half && row <= half - 1)
+            return 2;
+        return row >= h - qMin(bar, half + 2) ? 1 : 0;
+    }
+    return row < h - m_zeroHeight ? 2 : 1;
+}
+
 void VXNPPMMeter::noteChangedRows(int h)
 {
-    QRect rows;
     if (h != m_lastHeight || m_zeroHeight != m_lastZeroHeight) {
-        rows = rect();
+        m_changedRows = rect();
     } else if (m_barHeight != m_lastBarHeight) {
-        // Bar tops in rows counted from the top edge. Two more rows each way
-        // cover the gradient part, which starts a row lower at odd heights,
-        // and the antialiased edge of its fill.
-        const qint64 top = qint64(h) - qMax(m_barHeight, m_lastBarHeight) - 2;
-        const qint64 bottom = qint64(h) - qMin(m_barHeight, m_lastBarHeight) + 2;
-        const int first = int(qBound<qint64>(0, top, h));
-        const int last = int(qBound<qint64>(-1, bottom, h - 1));
-        if (last >= first)
-            rows = QRect(0, first, width(), last - first + 1);
+        // Exactly the rows that look different: a band that also took the
+        // row the previous band ended on would make every paint of a moving
+        // bar wait for the X server to finish reading the last one.
+        const int low = qBound(0, qMin(m_barHeight, m_lastBarHeight), h);
+        const int high = qBound(0, qMax(m_barHeight, m_lastBarHeight), h);
+        // Rows change between the two tops, and around the middle where the
+        // gradient part begins or ends.
+        const int half = static_cast<int>(h * 0.5 + 0.5);
+        const int from = h - high;
+        const int to = qMin(h - 1, qMax(h - low, half + 2));
+        int first = -1;
+        int last = -1;
+        for (int row = from; row <= to; ++row) {
+            if (barRowKind(row, m_barHeight, h) != barRowKind(row, m_lastBarHeight, h)) {
+                if (first < 0)
+                    first = row;
+                last = row;
+            }
+        }
+        if (first >= 0)
+            m_changedRows |= QRect(0, first, width(), last - first + 1);
     }
     m_lastHeight = h;
     m_lastZeroHeight = m_zeroHeight;
-    m_changedRows |= rows;
 }
 
 void VXNPPMMeter::recomputeDerived()
@@ -292,8 +318,10 @@ void VXNPPMMeter::paintEvent(QPaintEvent *event)
     const int b = m_barHeight;
     if (m_GradientForground) {
         fillRows(painter, w, h - qMin(b, half + 2), h - 1, m_MinColor);
+        // The gradient part reaches the bar's top row, H - B; at odd
+        // heights 2 * half is H + 1, so it may not be counted from there.
         if (b > half)
-            fillRows(painter, w, 2 * half - b, half - 1, barGradient);
+            fillRows(painter, w, h - b, half - 1, barGradient);
     } else if (b > z) {
         fillRows(painter, w, h - z, h - 1, m_MinColor);
         fillRows(painter, w, h - b, h - z - 1, m_MaxColor);

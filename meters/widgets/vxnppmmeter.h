@@ -93,6 +93,7 @@ private:
     void reloadBackgroundImage();
     void recomputeDerived();
     void noteChangedRows(int h);
+    int barRowKind(int row, int bar, int h) const;
 
     QImage m_backgroundImage;
     double m_dBPosition;
