@@ -82,6 +82,11 @@ QSize ResourcePicture::fittedSize(const QSize &box) const
     const double scale = qMin(double(bound.width()) / own.width(), double(bound.height()) / own.height());
     const int w = qBound(1, int(std::lround(own.width() * scale)), bound.width());
     const int h = qBound(1, int(std::lround(own.height() * scale)), bound.height());
+    // A box that already has the picture's shape to the pixel (QIcon::paint
+    // hands over the size fitted before) is taken as it is: fitting it again
+    // could round a pixel off.
+    if (bound == box && qAbs(box.width() - w) <= 1 && qAbs(box.height() - h) <= 1)
+        return box;
     return QSize(w, h);
 }
 

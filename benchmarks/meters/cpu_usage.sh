@@ -10,7 +10,8 @@
 #   online        BUILD's program against its own korvane-sim (studio, 25 meter events/s)
 #   floor         meters_floor: four 12 x 415 bars repainted over changed rows, 90 times a second
 #   offline       BUILD's program with no mixer
-#   timer         meters_floor --timer: a bare 100 Hz QTimer
+#   timer         meters_floor --timer: a bare 100 Hz QTimer (QCoreApplication)
+#   gui-timer     meters_floor --timer --gui: the same in a QApplication, no window
 #   online-base, offline-base   the same two for BASELINE_BUILD, when given
 #
 # CPU is the run time of all threads of a process (/proc/<pid>/task/*/schedstat,
@@ -107,6 +108,7 @@ for run in $(seq "$runs"); do
   start_meters offline "$build" "$(free_port)" "$(free_port)"
   [ -n "$baseline" ] && start_meters offline-base "$baseline" "$(free_port)" "$(free_port)"
   "$floor" --timer & pids+=($!); names+=(timer)
+  "$floor" --timer --gui & pids+=($!); names+=(gui-timer)
 
   sleep 5
   t0=(); t1=()
@@ -139,6 +141,7 @@ function ratio(name, num, den) {
   ratio("online / floor", "online", "floor")
   ratio("online / online-base", "online", "online-base")
   ratio("offline / timer", "offline", "timer")
+  ratio("offline / gui-timer", "offline", "gui-timer")
   ratio("offline / offline-base", "offline", "offline-base")
   ratio("online-base / floor", "online-base", "floor")
   ratio("offline-base / timer", "offline-base", "timer")
@@ -147,6 +150,6 @@ END {
   printf "\nmedians over %d runs (%% of one core):\n", NR
   for (i = 1; i <= n; i++) printf "  %-13s %6.2f %%\n", order[i], median(cpu[order[i]])
   printf "median ratios (each taken within one run):\n"
-  split("online / floor|online / online-base|offline / timer|offline / offline-base|online-base / floor|offline-base / timer", names, "|")
-  for (i = 1; i <= 6; i++) if (names[i] in r) printf "  %-24s %5.2f\n", names[i], median(r[names[i]])
+  split("online / floor|online / online-base|offline / timer|offline / gui-timer|offline / offline-base|online-base / floor|offline-base / timer", names, "|")
+  for (i = 1; i <= 7; i++) if (names[i] in r) printf "  %-24s %5.2f\n", names[i], median(r[names[i]])
 }' "$results"

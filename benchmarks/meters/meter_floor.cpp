@@ -6,6 +6,8 @@
 //                           of the real meters under programme)
 //   meters_floor --paints N the same with N bar moves per second and bar
 //   meters_floor --timer    a bare 100 Hz QTimer with an empty slot, no window
+//   meters_floor --timer --gui   the same in a widget application (connected
+//                           to the display, still no window)
 //
 // The bars follow the real meters' ballistics: a new random target 25 times a
 // second (the mixer's meter rate), rising at once, falling a few rows a tick.
@@ -17,6 +19,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -79,7 +82,7 @@ private:
 
 int usage()
 {
-    std::fprintf(stderr, "usage: meters_floor [--timer | --paints N]\n");
+    std::fprintf(stderr, "usage: meters_floor [--timer [--gui] | --paints N]\n");
     return 2;
 }
 
@@ -88,10 +91,13 @@ int usage()
 int main(int argc, char *argv[])
 {
     bool timerOnly = false;
+    bool gui = false;
     int paintsPerSecond = 90;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--timer") == 0)
             timerOnly = true;
+        else if (std::strcmp(argv[i], "--gui") == 0)
+            gui = true;
         else if (std::strcmp(argv[i], "--paints") == 0 && i + 1 < argc)
             paintsPerSecond = qBound(0, QString::fromLatin1(argv[++i]).toInt(), 1000 / tickMs);
         else
@@ -99,11 +105,12 @@ int main(int argc, char *argv[])
     }
 
     if (timerOnly) {
-        QCoreApplication application(argc, argv);
+        std::unique_ptr<QCoreApplication> application(gui ? new QApplication(argc, argv)
+                                                          : new QCoreApplication(argc, argv));
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [] {});
         timer.start(tickMs);
-        return application.exec();
+        return application->exec();
     }
 
     QApplication application(argc, argv);
