@@ -73,8 +73,6 @@ MainWindow::MainWindow(QWidget *parent)
       voiceTrackBlinkPhase(false),
       silenceBlinkPhase(false)
 {
-    // Before the form: its labels already carry picture style sheets.
-    installResourcePictures();
     ui->setupUi(this);
 
     online = false;
@@ -88,6 +86,10 @@ MainWindow::MainWindow(QWidget *parent)
                                  .arg(versionMinor)
                                  .arg(versionBuild)
                                  .arg(versionRevision));
+
+    // Style sheet pictures come decoded once from a shared store; the form's
+    // labels resolve theirs only when first shown, so this is early enough.
+    installResourcePictures();
 
     // The clickable labels are children of the window itself, created after
     // the form, so they lie above every form widget.
