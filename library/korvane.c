@@ -114,6 +114,29 @@ static void wake_close(korvane_handle h)
     h->wake_fd[0] = h->wake_fd[1] = -1;
 }
 
+/* ---- turns ------------------------------------------------------------------ */
+
+/* Waits until every thread that asked earlier has had its turn. */
+static void turn_take(korvane_handle h)
+{
+    unsigned mine;
+
+    pthread_mutex_lock(&h->lock);
+    mine = h->turn_next++;
+    while (mine != h->turn_serving)
+        pthread_cond_wait(&h->turn_cond, &h->lock);
+    pthread_mutex_unlock(&h->lock);
+}
+
+static void turn_give(korvane_handle h)
+{
+    pthread_mutex_lock(&h->lock);
+    h->turn_serving++;
+    if (h->turn_next != h->turn_serving)
+        pthread_cond_broadcast(&h->turn_cond);
+    pthread_mutex_unlock(&h->lock);
+}
+
 /* ---- threads -------------------------------------------------------------- */
 
 void korvane_message_handler(korvane_handle handle)
@@ -158,9 +181,9 @@ static void *korvane_reader_thread(void *arg)
 #endif
         /* A zero-length datagram is just another wrong length, not an end. */
         if (n == KORVANE_DATAGRAM_SIZE && h->rx_buffer[0] == KORVANE_MARKER && h->rx_buffer[1] == KORVANE_MARKER) {
-            pthread_mutex_lock(&h->lock);
+            turn_take(h);
             korvane_message_handler(h);
-            pthread_mutex_unlock(&h->lock);
+            turn_give(h);
         }
     }
     return NULL;
@@ -235,6 +258,10 @@ static int init_sync(korvane_handle h)
     pthread_condattr_destroy(&attr);
     if (!ok)
         return -1;
+    if (pthread_cond_init(&h->turn_cond, NULL) != 0) {
+        pthread_cond_destroy(&h->ka_cond);
+        return -1;
+    }
     pthread_mutex_init(&h->lock, NULL);
     pthread_mutex_init(&h->log_lock, NULL);
     pthread_mutex_init(&h->ka_lock, NULL);
@@ -244,6 +271,7 @@ static int init_sync(korvane_handle h)
 static void destroy_sync(korvane_handle h)
 {
     pthread_cond_destroy(&h->ka_cond);
+    pthread_cond_destroy(&h->turn_cond);
     pthread_mutex_destroy(&h->lock);
     pthread_mutex_destroy(&h->log_lock);
     pthread_mutex_destroy(&h->ka_lock);
@@ -387,10 +415,10 @@ KORVANE_API int korvane_register_callback(korvane_handle handle, korvane_callbac
         return -1;
     korvane_log(handle, "%s(): handle: 0x%.8" PRIxPTR ", callback: 0x%.8" PRIxPTR ", userdata: 0x%.8" PRIxPTR,
                 "korvane_register_callback", (uintptr_t)handle, (uintptr_t)callback, (uintptr_t)userdata);
-    pthread_mutex_lock(&handle->lock);
+    turn_take(handle);
     handle->callback = callback;
     handle->userdata = userdata;
-    pthread_mutex_unlock(&handle->lock);
+    turn_give(handle);
     return 0;
 }
 
@@ -399,10 +427,10 @@ KORVANE_API int korvane_unregister_callback(korvane_handle handle)
     if (!handle)
         return -1;
     korvane_log(handle, "%s(): handle: 0x%.8" PRIxPTR, "korvane_unregister_callback", (uintptr_t)handle);
-    pthread_mutex_lock(&handle->lock);
+    turn_take(handle);
     handle->callback = NULL;
     handle->userdata = NULL;
-    pthread_mutex_unlock(&handle->lock);
+    turn_give(handle);
     return 0;
 }
 

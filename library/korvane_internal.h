@@ -38,13 +38,14 @@ struct korvane_handle_record {
     pthread_t keep_alive_thread;
     korvane_callback callback;
     void *userdata;
-    pthread_mutex_t lock; /* callback/userdata; serialises decoding with (un)registration */
+    pthread_mutex_t lock; /* guards the turn counters below */
     char last_error[128];
     uint8_t logging;
     FILE *log_file;
 
     /* Guards logging, log_file and last_error: the log may be switched while
-     * the reader thread writes a line. Taken after `lock`, never before. */
+     * the reader thread writes a line. Never held while waiting for a turn
+     * (below). */
     pthread_mutex_t log_lock;
 
     /* Stopping without thread cancellation: the reader polls the socket
@@ -55,6 +56,14 @@ struct korvane_handle_record {
     pthread_cond_t ka_cond;
     clockid_t ka_clock; /* the clock ka_cond measures its time-outs with */
     int ka_stop;        /* guarded by ka_lock */
+
+    /* Turns, served first come first served, serialise decoding and the
+     * callback with (un)registration; callback and userdata belong to the
+     * thread whose turn it is. A plain mutex would let the reader, flooded
+     * with datagrams, retake it before a waiting close ever got it. */
+    pthread_cond_t turn_cond;
+    unsigned turn_next;    /* next ticket to hand out; guarded by lock */
+    unsigned turn_serving; /* ticket whose turn it is; guarded by lock */
 };
 
 /* Every block a decoded message can carry; lives on the reader's stack. */

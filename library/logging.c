@@ -3,6 +3,7 @@
 #define _GNU_SOURCE
 #endif
 #include "korvane_internal.h"
+#include "korvane_version.h"
 
 #include <inttypes.h>
 #include <string.h>
@@ -116,13 +117,6 @@ KORVANE_API void korvane_logging(korvane_handle handle, uint8_t on)
 }
 
 /* ---- version ---------------------------------------------------------- */
-
-#define KORVANE_VERSION_MAJOR 1
-#define KORVANE_VERSION_MINOR 1
-#define KORVANE_VERSION_BUILD 166
-#define KORVANE_VERSION_REVISION 0
-#define KORVANE_BUILD_DATE "2019-11-04"
-#define KORVANE_BUILD_TIME "12:05:48"
 
 static char versionString[128];
 static pthread_once_t version_once = PTHREAD_ONCE_INIT;

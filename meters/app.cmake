@@ -1,25 +1,27 @@
+# Included from meters/CMakeLists.txt.
+#
 # MainWindow (static library meters_app) and the program tavelin-meters.
-# Needs the library, the widgets and the forms; skipped until they exist.
-if(TARGET korvane AND TARGET vxnwidgets AND TARGET meters_forms AND TARGET meters_resources)
-  add_library(meters_app STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/mainwindow.h
-    ${CMAKE_CURRENT_LIST_DIR}/mainwindow_lifecycle.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/mainwindow_intake.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/mainwindow_supervision.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/mainwindow_indicators.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/mainwindow_layout.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/resourcepictures.h
-    ${CMAKE_CURRENT_LIST_DIR}/resourcepictures.cpp)
-  set_target_properties(meters_app PROPERTIES AUTOMOC ON)
-  # The resource picture engine is a plugin linked into the program itself.
-  target_compile_definitions(meters_app PRIVATE QT_STATICPLUGIN)
-  target_include_directories(meters_app PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-  target_link_libraries(meters_app PUBLIC meters_forms vxnwidgets korvane Qt5::Widgets Qt5::Network)
+add_library(meters_app STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow.h
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow_lifecycle.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow_intake.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow_supervision.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow_indicators.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow_layout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow_screen.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pointerhider.h
+  ${CMAKE_CURRENT_LIST_DIR}/pointerhider.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resourcepictures.h
+  ${CMAKE_CURRENT_LIST_DIR}/resourcepictures.cpp)
+set_target_properties(meters_app PROPERTIES AUTOMOC ON)
+# The resource picture engine is a plugin linked into the program itself.
+target_compile_definitions(meters_app PRIVATE QT_STATICPLUGIN)
+target_include_directories(meters_app PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(meters_app PUBLIC meters_forms vxnwidgets korvane Qt5::Widgets Qt5::Network
+  PRIVATE tavelin_version)
 
-  # A windowed program: no console window on Windows.
-  add_executable(tavelin-meters WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp $<TARGET_OBJECTS:meters_resources>)
-  target_link_libraries(tavelin-meters PRIVATE meters_app meters_forms vxnwidgets korvane
-    Qt5::Widgets Qt5::Network)
-else()
-  message(STATUS "tavelin-meters: waiting for korvane, vxnwidgets and meters_forms")
-endif()
+# A windowed program: no console window on Windows.
+add_executable(tavelin-meters WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp $<TARGET_OBJECTS:meters_resources>)
+target_link_libraries(tavelin-meters PRIVATE meters_app meters_forms vxnwidgets korvane
+  Qt5::Widgets Qt5::Network)
+install(TARGETS tavelin-meters RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -3,7 +3,10 @@
 #include "ui_csettingsdialog.h"
 
 #include <QDebug>
+#include <QHostAddress>
 #include <QIntValidator>
+#include <QLineEdit>
+#include <QToolTip>
 
 #include <korvane.h>
 
@@ -15,11 +18,39 @@ QString portText(qint16 port)
     return QString::number(quint16(port));
 }
 
-// Field text to the 16 bits that travel on; text that does not parse is 0.
+// Field text to the 16 bits that travel on; only called for usable fields.
 qint16 portBits(const QString &text)
 {
     return qint16(quint16(text.toInt()));
 }
+
+bool usablePort(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 1 && value <= 65535;
+}
+
+// QIntValidator calls any number of no more digits than the top has
+// "intermediate", so 70000 or 99999 would stay in the field; refuse what no
+// further typing can bring back into range.
+class PortValidator : public QIntValidator
+{
+public:
+    explicit PortValidator(QObject *parent) : QIntValidator(1, 65535, parent) {}
+
+    State validate(QString &input, int &pos) const override
+    {
+        const State state = QIntValidator::validate(input, pos);
+        bool ok = false;
+        const qlonglong value = locale().toLongLong(input, &ok);
+        if (state == Intermediate && ok && value > top())
+            return Invalid;
+        return state;
+    }
+};
+
+const char *const badPortStyle = "QLineEdit { border: 2px solid red; }";
 
 } // namespace
 
@@ -29,8 +60,14 @@ CSettingsDialog::CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, boo
 {
     ui->setupUi(this);
 
-    ui->UdpSendPortEdit->setValidator(new QIntValidator(1, 65535, this));
-    ui->UdpRecvPortEdit->setValidator(new QIntValidator(1, 65535, this));
+    ui->UdpSendPortEdit->setValidator(new PortValidator(this));
+    ui->UdpRecvPortEdit->setValidator(new PortValidator(this));
+    // A field marked as unusable is unmarked as soon as its text changes.
+    for (QLineEdit *edit : {ui->UdpSendPortEdit, ui->UdpRecvPortEdit})
+        connect(edit, &QLineEdit::textChanged, edit, [edit] {
+            edit->setStyleSheet(QString());
+            edit->setToolTip(QString());
+        });
 
     ui->UdpSendPortEdit->setText(portText(udp_send_port));
     ui->UdpRecvPortEdit->setText(portText(udp_recv_port));
@@ -60,8 +97,31 @@ void CSettingsDialog::on_checkBox_use_defaults_toggled(bool checked)
     ui->UdpRecvPortEdit->setEnabled(!checked);
 }
 
+bool CSettingsDialog::checkPorts()
+{
+    QLineEdit *first = nullptr;
+    for (QLineEdit *edit : {ui->UdpSendPortEdit, ui->UdpRecvPortEdit}) {
+        if (usablePort(edit->text()))
+            continue;
+        edit->setStyleSheet(QString::fromLatin1(badPortStyle));
+        edit->setToolTip(tr("Enter a port from 1 to 65535."));
+        if (!first)
+            first = edit;
+    }
+    if (!first)
+        return true;
+    first->setFocus();
+    first->selectAll();
+    QToolTip::showText(first->mapToGlobal(QPoint(0, first->height())), first->toolTip(), first);
+    return false;
+}
+
 void CSettingsDialog::on_buttonBox_accepted()
 {
+    // An empty or zero port would be taken as port 0 and saved: nothing is
+    // looked up until both fields hold a port.
+    if (!checkPorts())
+        return;
     // The dialog stays open until the lookup answers in lookedUp.
     QHostInfo::lookupHost(ui->UdpHostEdit->text(), this, SLOT(lookedUp(QHostInfo)));
 }
@@ -84,14 +144,29 @@ void CSettingsDialog::lookedUp(QHostInfo info)
         qDebug() << "Lookup failed:" << info.errorString();
         return;
     }
-    if (info.addresses().isEmpty()) {
-        // No error but nothing to connect to: as unusable as a failed lookup.
-        qDebug() << "Lookup failed:" << "no address for" << info.hostName();
-        return;
-    }
     qDebug() << "QHostInfo: " << info.addresses();
 
-    const QString address = info.addresses().first().toString();
+    // The library sends over IPv4 only: take the first IPv4 answer (also
+    // one written as an IPv4-mapped IPv6 address). An answer without one
+    // leaves nothing to connect to, like a failed lookup.
+    QString address;
+    for (const QHostAddress &answer : info.addresses()) {
+        bool isIPv4 = false;
+        const quint32 ipv4 = answer.toIPv4Address(&isIPv4);
+        if (isIPv4) {
+            address = QHostAddress(ipv4).toString();
+            break;
+        }
+    }
+    if (address.isEmpty()) {
+        qDebug() << "Lookup failed:" << "no IPv4 address for" << info.hostName();
+        return;
+    }
+
+    // The fields stay editable while the lookup runs.
+    if (!checkPorts())
+        return;
+
     const bool useDefaults = ui->checkBox_use_defaults->isChecked();
     const qint16 recvPort = portBits(ui->UdpRecvPortEdit->text());
     const qint16 sendPort = portBits(ui->UdpSendPortEdit->text());

@@ -36,5 +36,9 @@ private slots:
     void lookedUp(QHostInfo info);
 
 private:
+    // True when both port fields hold a port; otherwise marks the ones
+    // that do not and says why.
+    bool checkPorts();
+
     Ui::CSettingsDialog *ui;
 };

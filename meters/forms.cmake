@@ -10,14 +10,25 @@ set_target_properties(meters_resources PROPERTIES
 target_link_libraries(meters_resources PUBLIC Qt5::Core)
 
 # meters_forms: Ui_MainWindow, Ui_CSettingsDialog and the settings dialog.
+# uic writes the two form headers into a folder of this library's own, which
+# every target linking it gets on its include path.
+set(meters_forms_dir ${CMAKE_CURRENT_BINARY_DIR}/forms)
+file(MAKE_DIRECTORY ${meters_forms_dir})
+set(meters_form_headers)
+foreach(form mainwindow csettingsdialog)
+  add_custom_command(OUTPUT ${meters_forms_dir}/ui_${form}.h
+    COMMAND Qt5::uic -o ${meters_forms_dir}/ui_${form}.h ${CMAKE_CURRENT_SOURCE_DIR}/${form}.ui
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${form}.ui Qt5::uic
+    COMMENT "uic ${form}.ui"
+    VERBATIM)
+  list(APPEND meters_form_headers ${meters_forms_dir}/ui_${form}.h)
+endforeach()
 add_library(meters_forms STATIC
-  ${CMAKE_CURRENT_SOURCE_DIR}/forms.h
+  ${meters_form_headers}
   ${CMAKE_CURRENT_SOURCE_DIR}/mainwindow.ui
   ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.ui
   ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.h
   ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.cpp)
-set_target_properties(meters_forms PROPERTIES AUTOUIC ON AUTOMOC ON)
-target_include_directories(meters_forms PUBLIC
-  ${CMAKE_CURRENT_BINARY_DIR}/meters_forms_autogen/include
-  ${CMAKE_CURRENT_SOURCE_DIR})
+set_target_properties(meters_forms PROPERTIES AUTOMOC ON)
+target_include_directories(meters_forms PUBLIC ${meters_forms_dir} ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(meters_forms PUBLIC vxnwidgets korvane Qt5::Widgets Qt5::Network)

@@ -1,7 +1,9 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QAtomicInt>
 #include <QElapsedTimer>
+#include <QList>
 #include <QMainWindow>
 #include <QMutex>
 #include <QPixmap>
@@ -14,7 +16,9 @@
 class QTimer;
 class QPaintEvent;
 class QResizeEvent;
+class QSettings;
 class Ui_MainWindow;
+class PointerHider;
 class myLabel;
 class VXNPPMMeter;
 
@@ -32,6 +36,10 @@ public:
 
     // Index of the screen the window stands on (only its x position counts).
     int currentScreen();
+    // The same choice from the geometry alone: the first screen whose
+    // available area's right edge lies right of x (moved 8 pixels in for a
+    // maximised window's frame); 0 when none does or there is only one.
+    static int screenIndexAt(int x, bool maximised, const QList<QRect> &availableGeometries);
 
     struct ModuleLampColour
     {
@@ -84,16 +92,25 @@ private:
     // lifecycle
     void loadSettings();
     void saveSettings();
+    void savePlacement();
+    void writePlacement(QSettings &settings);
+
+    // studio screen: full screen and the pointer
+    void setUpStudioScreen();
+    void toggleFullScreen();
 
     // event intake (reader thread)
     static int libraryCallback(const korvane_event *event, void *userdata);
     void handleMixerEvent(const korvane_event *event);
+    void announce(QAtomicInt &pending, void (MainWindow::*signal)());
+    void applySourceLabels();
 
     // supervision
     void connectToMixer();
     void requestMixerState();
 
     // indicators
+    void redrawModules();
     void setModuleLamp(int index, int colour);
     void resetModuleLamps();
     int moduleColour(int module);
@@ -151,10 +168,24 @@ private:
     bool voiceTrackBlinkPhase;
     bool silenceBlinkPhase;
 
+    PointerHider *pointerHider = nullptr;
+
     // Guards the mixer-state members above: the library's reader thread writes
     // them, the GUI thread reads them. Held only for the copy, never while a
     // widget is touched or a signal is emitted.
     mutable QMutex stateLock;
+
+    // Module source types of event 100 (entries 0..5), under stateLock.
+    int moduleSource[6];
+
+    // Set by the intake when it queues a call, cleared by the call as it
+    // starts: at most one of each waits on the GUI thread however fast
+    // events arrive, and each reads the state current when it runs.
+    QAtomicInt redrawModulesPending;
+    QAtomicInt redrawSignalsPending;
+    QAtomicInt micTimerPending;
+    QAtomicInt silenceConfigPending;
+    QAtomicInt sourceLabelsPending;
 
     friend class TestMainWindow;
 };

@@ -62,6 +62,12 @@ int MainWindow::moduleColour(int module)
 
 void MainWindow::onRedrawModules()
 {
+    redrawModulesPending.storeRelease(0);
+    redrawModules();
+}
+
+void MainWindow::redrawModules()
+{
     int voiceTrack[8];
     {
         QMutexLocker locker(&stateLock);
@@ -97,11 +103,12 @@ void MainWindow::onVoicetrack()
             setModuleLamp(i, moduleColour(i));
     }
     voiceTrackBlinkPhase = !voiceTrackBlinkPhase;
-    onRedrawModules();
+    redrawModules();
 }
 
 void MainWindow::onRedrawSignals()
 {
+    redrawSignalsPending.storeRelease(0);
     int onAir1, onAir2, nonStop, silence, micOn, crmMute, phone;
     {
         QMutexLocker locker(&stateLock);
@@ -140,6 +147,7 @@ void MainWindow::onSilenceAlarm()
 
 void MainWindow::onHandleMicTimer()
 {
+    micTimerPending.storeRelease(0);
     int micOn;
     {
         QMutexLocker locker(&stateLock);
@@ -170,6 +178,7 @@ void MainWindow::onShowMicTimer()
 
 void MainWindow::onConfigSilenceDetection()
 {
+    silenceConfigPending.storeRelease(0);
     SilenceDetectionConfig config;
     {
         QMutexLocker locker(&stateLock);

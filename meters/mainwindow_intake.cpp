@@ -1,12 +1,15 @@
 // Intake of the library's events. Everything here runs on the library's
 // reader thread: it only copies values under stateLock and emits signals,
 // which reach their slots queued on the GUI thread. Widgets are never touched
-// from here; the source-label texts are posted to the GUI thread.
+// from here; the source-label texts are posted to the GUI thread. A flood of
+// events queues no more than one call of each kind.
 #include "mainwindow.h"
 
 #include <QLabel>
 #include <QMetaObject>
 #include <QMutexLocker>
+
+#include <algorithm>
 
 #include "ui_mainwindow.h"
 
@@ -17,14 +20,27 @@ int MainWindow::libraryCallback(const korvane_event *event, void *userdata)
     return 0;
 }
 
-namespace {
-
-void postLabelText(QLabel *label, const QString &text)
+void MainWindow::announce(QAtomicInt &pending, void (MainWindow::*signal)())
 {
-    QMetaObject::invokeMethod(label, "setText", Qt::QueuedConnection, Q_ARG(QString, text));
+    // A call already waiting will read this event's state too.
+    if (pending.testAndSetOrdered(0, 1))
+        (this->*signal)();
 }
 
-} // namespace
+void MainWindow::applySourceLabels()
+{
+    sourceLabelsPending.storeRelease(0);
+    int source[6];
+    {
+        QMutexLocker locker(&stateLock);
+        std::copy(moduleSource, moduleSource + 6, source);
+    }
+    QLabel *const labels[6] = {ui->label_src_1, ui->label_src_2, ui->label_src_3,
+                               ui->label_src_4, ui->label_src_5, ui->label_src_6};
+    const QString types[6] = {tr("MIC"), tr("MIC"), tr("USB"), tr("USB"), tr("USB"), tr("VOIP")};
+    for (int i = 0; i < 6; ++i)
+        labels[i]->setText(source[i] ? types[i] : tr("LINE"));
+}
 
 void MainWindow::handleMixerEvent(const korvane_event *event)
 {
@@ -42,7 +58,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
                 moduleLampColours[i].inactive = colours->module[i].inactive;
             }
         }
-        emit doRedrawModules();
+        announce(redrawModulesPending, &MainWindow::doRedrawModules);
         break;
     }
     case KORVANE_ID_CONFIG_SILENCE_DETECTION: {
@@ -55,7 +71,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             silenceDetectionConfig.source = silence->source;
             silenceDetectionConfig.config = silence->config;
         }
-        emit doConfigSilenceDetection();
+        announce(silenceConfigPending, &MainWindow::doConfigSilenceDetection);
         break;
     }
     case KORVANE_ID_MODULE_ON: {
@@ -65,7 +81,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             for (int i = 0; i < 8; ++i)
                 moduleOnState[i] = values[i];
         }
-        emit doRedrawModules();
+        announce(redrawModulesPending, &MainWindow::doRedrawModules);
         break;
     }
     case KORVANE_ID_FADER: {
@@ -75,18 +91,18 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             for (int i = 0; i < 8; ++i)
                 moduleFaderState[i] = values[i];
         }
-        emit doRedrawModules();
+        announce(redrawModulesPending, &MainWindow::doRedrawModules);
         break;
     }
     case KORVANE_ID_MODULE_SOURCE: {
+        // The texts are set on the GUI thread.
         const int32_t *values = static_cast<const int32_t *>(event->data);
-        const QString line = QStringLiteral("LINE");
-        postLabelText(ui->label_src_1, values[0] ? QStringLiteral("MIC") : line);
-        postLabelText(ui->label_src_2, values[1] ? QStringLiteral("MIC") : line);
-        postLabelText(ui->label_src_3, values[2] ? QStringLiteral("USB") : line);
-        postLabelText(ui->label_src_4, values[3] ? QStringLiteral("USB") : line);
-        postLabelText(ui->label_src_5, values[4] ? QStringLiteral("USB") : line);
-        postLabelText(ui->label_src_6, values[5] ? QStringLiteral("VOIP") : line);
+        {
+            QMutexLocker locker(&stateLock);
+            std::copy(values, values + 6, moduleSource);
+        }
+        if (sourceLabelsPending.testAndSetOrdered(0, 1))
+            QMetaObject::invokeMethod(this, [this] { applySourceLabels(); }, Qt::QueuedConnection);
         break;
     }
     case KORVANE_ID_NON_STOP: {
@@ -95,7 +111,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             QMutexLocker locker(&stateLock);
             nonStopState = values[0];
         }
-        emit doRedrawSignals();
+        announce(redrawSignalsPending, &MainWindow::doRedrawSignals);
         break;
     }
     case KORVANE_ID_MIC_ON: {
@@ -104,8 +120,8 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             QMutexLocker locker(&stateLock);
             micOnState = values[0];
         }
-        emit doHandleMicTimer();
-        emit doRedrawSignals();
+        announce(micTimerPending, &MainWindow::doHandleMicTimer);
+        announce(redrawSignalsPending, &MainWindow::doRedrawSignals);
         break;
     }
     case KORVANE_ID_ON_AIR: {
@@ -115,7 +131,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             onAir1State = values[0];
             onAir2State = values[1];
         }
-        emit doRedrawSignals();
+        announce(redrawSignalsPending, &MainWindow::doRedrawSignals);
         break;
     }
     case KORVANE_ID_SILENCE: {
@@ -124,7 +140,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             QMutexLocker locker(&stateLock);
             silenceState = values[0];
         }
-        emit doRedrawSignals();
+        announce(redrawSignalsPending, &MainWindow::doRedrawSignals);
         break;
     }
     case KORVANE_ID_CRM_MUTE: {
@@ -133,7 +149,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             QMutexLocker locker(&stateLock);
             crmMuteState = values[0];
         }
-        emit doRedrawSignals();
+        announce(redrawSignalsPending, &MainWindow::doRedrawSignals);
         break;
     }
     case KORVANE_ID_VOICE_TRACK: {
@@ -150,7 +166,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
             QMutexLocker locker(&stateLock);
             phoneState = values[0];
         }
-        emit doRedrawSignals();
+        announce(redrawSignalsPending, &MainWindow::doRedrawSignals);
         break;
     }
     case KORVANE_ID_METERS: {

@@ -11,6 +11,7 @@
 
 #include "mylabel.h"
 #include "resourcepictures.h"
+#include "tavelin_version.h"
 #include "ui_mainwindow.h"
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
@@ -22,10 +23,10 @@ const char *const organisationName = "Zorbel";
 const char *const organisationDomain = "zorbel.example";
 const char *const applicationName = "Tavelin Meters";
 
-const int versionMajor = 1;
-const int versionMinor = 0;
-const int versionBuild = 10;
-const int versionRevision = 0;
+const int versionMajor = TAVELIN_VERSION_MAJOR;
+const int versionMinor = TAVELIN_VERSION_MINOR;
+const int versionBuild = TAVELIN_VERSION_BUILD;
+const int versionRevision = TAVELIN_VERSION_REVISION;
 
 const quint16 defaultSendPort = 18153;
 const quint16 defaultRecvPort = 18150;
@@ -71,9 +72,12 @@ MainWindow::MainWindow(QWidget *parent)
       voiceTrackState{},
       online(false),
       voiceTrackBlinkPhase(false),
-      silenceBlinkPhase(false)
+      silenceBlinkPhase(false),
+      moduleSource{}
 {
     ui->setupUi(this);
+    // The form's design text must not show before the mic timer has a time.
+    ui->label_mictime->hide();
 
     online = false;
 
@@ -191,11 +195,17 @@ MainWindow::MainWindow(QWidget *parent)
     connect(micDisplayTimer, SIGNAL(timeout()), this, SLOT(onShowMicTimer()));
     keepAliveTimeoutTimer = new QTimer(this);
     keepAliveTimeoutTimer->setSingleShot(true);
+    // A coarse timer may end the 3000 ms up to 5 % early or late: meter gaps
+    // just under it would flash the window offline.
+    keepAliveTimeoutTimer->setTimerType(Qt::PreciseTimer);
     connect(keepAliveTimeoutTimer, SIGNAL(timeout()), this, SLOT(onKeepAliveTimeout()));
     connect(this, SIGNAL(doKeepAliveTimer()), this, SLOT(onKeepAliveTimer()));
 
     statusBackground = QPixmap(QStringLiteral(":/resources/png/background_offline.png"));
     frameBackground = QPixmap(QStringLiteral(":/resources/png/MorvidBackgroundEmpty.png"));
+
+    // Before the settings: a restored full screen hides the pointer too.
+    setUpStudioScreen();
 
     loadSettings();
 
@@ -251,27 +261,46 @@ void MainWindow::loadSettings()
 void MainWindow::saveSettings()
 {
     QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
-    settings.setValue(QStringLiteral("current_screen"), currentScreen());
-    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    writePlacement(settings);
     settings.setValue(QStringLiteral("udp_send"), static_cast<int>(static_cast<quint16>(udpSendPort)));
     settings.setValue(QStringLiteral("udp_recv"), static_cast<int>(static_cast<quint16>(udpRecvPort)));
     settings.setValue(QStringLiteral("use_default_ports"), useDefaultPorts);
     settings.setValue(QStringLiteral("remote_host"), remoteHost);
 }
 
+// Screen and geometry (with the full-screen state) are also written on their
+// own, right when they change, so they survive a power cut.
+void MainWindow::savePlacement()
+{
+    QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
+    writePlacement(settings);
+}
+
+void MainWindow::writePlacement(QSettings &settings)
+{
+    settings.setValue(QStringLiteral("current_screen"), currentScreen());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+}
+
 int MainWindow::currentScreen()
 {
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    if (screens.size() <= 1)
+    QList<QRect> available;
+    for (QScreen *screen : QGuiApplication::screens())
+        available.append(screen->availableGeometry());
+    return screenIndexAt(x(), isMaximized(), available);
+}
+
+int MainWindow::screenIndexAt(int x, bool maximised, const QList<QRect> &availableGeometries)
+{
+    if (availableGeometries.size() <= 1)
         return 0;
 
     // A maximised window's frame sticks out 8 pixels to the left of its screen.
-    int x = this->x();
-    if (isMaximized())
+    if (maximised)
         x += 8;
 
-    for (int i = 0; i < screens.size(); ++i) {
-        const QRect available = screens.at(i)->availableGeometry();
+    for (int i = 0; i < availableGeometries.size(); ++i) {
+        const QRect &available = availableGeometries.at(i);
         if (available.x() + available.width() > x)
             return i;
     }

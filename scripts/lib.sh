@@ -7,6 +7,16 @@ KORVANE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
+  tshark nlohmann-json3-dev
+)
+# scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
+KORVANE_DEB_BUILD_PACKAGES=(
+  build-essential debhelper dpkg-dev
+  cmake qtbase5-dev qtbase5-dev-tools
+)
+# The packaging stage of scripts/test: checking an install and the packages.
+KORVANE_PACKAGING_CHECK_PACKAGES=(
+  pkg-config desktop-file-utils appstream man-db lintian
 )
 
 ensure_packages() {
@@ -19,6 +29,8 @@ ensure_packages() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
+  # tshark's package asks whether non-root users may capture; they may not.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 

@@ -4,6 +4,7 @@
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
 #include "vxnppmmeter.h"
+#include "vxntimesource.h"
 
 #include <QApplication>
 #include <QImage>
@@ -48,18 +49,12 @@ BENCHMARK(BM_MeterPaint)->ArgNames({ "w", "h", "gradientBar" })
     ->Unit(benchmark::kMicrosecond);
 
 // Paint of the analog clock set up as in the meter window, 37 dots lit.
-class FixedAnalogClock : public VXNAnalogClock
-{
-public:
-    using VXNAnalogClock::VXNAnalogClock;
-
-protected:
-    QTime currentTime() const override { return QTime(10, 8, 37); }
-};
+QDateTime fixedMoment() { return QDateTime(QDate(2025, 3, 3), QTime(10, 8, 37)); }
 
 void BM_AnalogClockPaint(benchmark::State &state)
 {
-    FixedAnalogClock clock;
+    setVXNTimeSource(&fixedMoment);
+    VXNAnalogClock clock;
     const int side = static_cast<int>(state.range(0));
     clock.resize(side, side);
     clock.setHourLines(true);

@@ -1,5 +1,7 @@
 #include "vxnanalogclock.h"
 
+#include "vxntimesource.h"
+
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
@@ -89,14 +91,9 @@ VXNAnalogClock::VXNAnalogClock(QWidget *parent)
 
 VXNAnalogClock::~VXNAnalogClock() = default;
 
-QTime VXNAnalogClock::currentTime() const
-{
-    return QTime::currentTime();
-}
-
 void VXNAnalogClock::checkTime()
 {
-    const QTime t = currentTime();
+    const QTime t = vxnCurrentDateTime().time();
     // The first reading is taken whole: the stored 0:00:00 must not make a
     // clock started in minute 0 keep hour 0 until the next minute.
     if (!m_timeTaken) {

@@ -127,8 +127,6 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    // The clock's time source; tests override it to show a chosen time.
-    virtual QTime currentTime() const;
 
 private:
     bool m_HourLines;

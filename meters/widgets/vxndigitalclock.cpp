@@ -1,5 +1,7 @@
 #include "vxndigitalclock.h"
 
+#include "vxntimesource.h"
+
 #include <QPainter>
 #include <QRect>
 #include <QTimer>
@@ -36,15 +38,10 @@ VXNDigitalClock::VXNDigitalClock(QWidget *parent)
 
 VXNDigitalClock::~VXNDigitalClock() = default;
 
-QDateTime VXNDigitalClock::currentDateTime() const
-{
-    return QDateTime::currentDateTime();
-}
-
 void VXNDigitalClock::checkTime()
 {
     // Time and date from one reading, so the two lines agree at midnight.
-    const QDateTime now = currentDateTime();
+    const QDateTime now = vxnCurrentDateTime();
     const QTime t = now.time();
     m_timeText = t.toString(QStringLiteral("hh:mm:ss"));
     // Day and month names come out in the system locale.

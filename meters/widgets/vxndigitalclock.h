@@ -45,8 +45,6 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    // The clock's time source; tests override it to show a chosen moment.
-    virtual QDateTime currentDateTime() const;
 
 private:
     bool m_TimeDisplay;

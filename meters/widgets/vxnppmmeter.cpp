@@ -104,6 +104,11 @@ bool VXNPPMMeter::calculatePosition()
         m_barHeight = truncToInt(truncToInt(h * (level - m_MindBPosition)) / m_linearSpan);
         m_zeroHeight = truncToInt(truncToInt(h * (-m_MindBPosition)) / m_linearSpan);
     }
+    // A range that lies wholly above or below 0 dB, or a tiny span, puts
+    // these far outside the widget; beyond its edges they draw nothing
+    // more, and bounded they keep the paint's row arithmetic within int.
+    m_barHeight = qBound(0, m_barHeight, h);
+    m_zeroHeight = qBound(0, m_zeroHeight, h);
 
     noteChangedRows(h);
     if (m_barHeight == m_lastBarHeight)
@@ -331,7 +336,10 @@ void VXNPPMMeter::paintEvent(QPaintEvent *event)
 
     if (m_ShowMarker) {
         // The marker stays on the DIN scale whatever the bar mapping is.
-        const int a = truncToInt(h * (std::pow(10.0, m_MarkerdBPosition / 80.0) - m_dinBase) / m_dinSpan);
+        // Bounded to a widget height beyond either edge: still out of sight
+        // there, and h - a cannot overflow.
+        const int a = qBound(-h, truncToInt(h * (std::pow(10.0, m_MarkerdBPosition / 80.0) - m_dinBase) / m_dinSpan),
+                             2 * h);
         painter.setPen(QPen(QBrush(Qt::red), 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
         painter.drawLine(0, h - a, w, h - a);
     }

@@ -100,17 +100,19 @@ TEST(Churn, CommandsFromManyThreadsWhileEventsArriveAndLoggingToggles)
             std::this_thread::sleep_for(std::chrono::microseconds(300));
         }
     });
-    // drained as they come: the socket buffer holds only a few hundred
+    // drained as they come: the socket buffer holds only a few hundred.
+    // Keep-alives never stop, so the end is a time, not a silence.
     std::atomic<bool> done{false};
     std::atomic<int> commands{0}, broken{0};
     std::thread receiver([&] {
         Bytes d;
-        for (;;) {
-            if (!mixer.receive(d, 200)) {
-                if (done)
-                    break;
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        auto drained_by = give_up;
+        while (std::chrono::steady_clock::now() < std::min(give_up, drained_by)) {
+            if (done && drained_by == give_up)
+                drained_by = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+            if (!mixer.receive(d, 50))
                 continue;
-            }
             if (d.size() != 12 || d[0] != 0xA0 || d[1] != 0xA0)
                 broken++;
             else if (d[3] == 5)
@@ -144,4 +146,72 @@ TEST(Churn, CommandsFromManyThreadsWhileEventsArriveAndLoggingToggles)
     EXPECT_EQ(korvane_close(h), 0);
     EXPECT_EQ(count_entries("/proc/self/task"), threads_before);
     EXPECT_EQ(count_entries("/proc/self/fd"), fds_before);
+}
+
+namespace {
+// A callback that takes its time, as a program's may; counts the calls that
+// start after the test asked to unregister or close.
+struct SlowCallback {
+    std::chrono::milliseconds duration{150};
+    std::atomic<int> started{0};
+    std::atomic<int> started_after_request{0};
+    std::atomic<bool> requested{false};
+    static int callback(const korvane_event *, void *self)
+    {
+        auto *s = static_cast<SlowCallback *>(self);
+        if (s->requested)
+            s->started_after_request++;
+        s->started++;
+        std::this_thread::sleep_for(s->duration);
+        return 0;
+    }
+};
+} // namespace
+
+TEST(Churn, UnregisterAndCloseWaitOnlyForTheRunningCallbackWhileDatagramsPourIn)
+{
+    TempDir dir;
+    for (const bool close_at_once : {false, true}) {
+        SCOPED_TRACE(close_at_once ? "close" : "unregister, then close");
+        FakeMixer mixer;
+        uint16_t port = 0;
+        korvane_handle h = open_towards(mixer, &port);
+        ASSERT_NE(h, nullptr);
+        SlowCallback slow;
+        korvane_register_callback(h, &SlowCallback::callback, &slow);
+
+        // about 5,000 datagrams a second, for at most 8 seconds
+        std::atomic<bool> stop{false};
+        std::thread traffic([&] {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+            for (int i = 0; !stop && std::chrono::steady_clock::now() < end; ++i) {
+                mixer.send_to(port, datagram(0xC0 | 32, {uint8_t(i), 1}));
+                if (i % 5 == 4)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        for (int i = 0; i < 300 && slow.started < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_GE(slow.started.load(), 2);
+
+        slow.requested = true;
+        const auto asked = std::chrono::steady_clock::now();
+        if (close_at_once) {
+            EXPECT_EQ(korvane_close(h), 0);
+        } else {
+            EXPECT_EQ(korvane_unregister_callback(h), 0);
+        }
+        const auto waited = std::chrono::steady_clock::now() - asked;
+        const int after = slow.started_after_request;
+        if (!close_at_once) {
+            EXPECT_EQ(korvane_close(h), 0);
+        }
+        stop = true;
+        traffic.join();
+
+        // The request was made while a call was sleeping: no further call
+        // may start once it ends. The time bound is loose on purpose.
+        EXPECT_EQ(after, 0);
+        EXPECT_LT(waited, slow.duration + std::chrono::milliseconds(400));
+    }
 }

@@ -5,11 +5,12 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <regex>
@@ -44,6 +45,10 @@ bool read_some(int fd, std::string &into, int timeout_ms)
 
 }  // namespace
 
+#ifdef KORVANE_SIM_PATH
+SimProcess::SimProcess() : program_(KORVANE_SIM_PATH) {}
+#endif
+
 SimProcess::~SimProcess()
 {
     if (pid_ > 0)
@@ -60,30 +65,36 @@ bool SimProcess::spawn(const std::vector<std::string> &args, std::string *error)
         close(out_pipe[1]);
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
-    posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
 
-    std::vector<std::string> all = {KORVANE_SIM_PATH};
+    std::vector<std::string> all = {program_};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char *> argv;
     for (std::string &a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, KORVANE_SIM_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    // Everything the child does before exec is async-signal-safe: the test
+    // may run other threads.
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The simulator dies with the test, also when the test aborts or
+        // is killed and no destructor runs.
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent)
+            _exit(127);
+        if (dup2(out_pipe[1], STDOUT_FILENO) < 0 || dup2(err_pipe[1], STDERR_FILENO) < 0)
+            _exit(127);
+        execve(program_.c_str(), argv.data(), environ);
+        _exit(127);
+    }
+    const int fork_error = errno;
     close(out_pipe[1]);
     close(err_pipe[1]);
     out_fd_ = out_pipe[0];
     err_fd_ = err_pipe[0];
-    if (rc != 0) {
+    if (pid < 0) {
         if (error)
-            *error = std::string("spawn: ") + std::strerror(rc);
+            *error = std::string("fork: ") + std::strerror(fork_error);
         close(out_fd_);
         close(err_fd_);
         out_fd_ = err_fd_ = -1;
@@ -119,6 +130,15 @@ bool SimProcess::start(const std::vector<std::string> &args, std::string *error)
     }
     port_ = static_cast<uint16_t>(std::stoi(m[1]));
     return true;
+}
+
+bool SimProcess::wait_output(const std::string &text, double timeout)
+{
+    const auto started = Clock::now();
+    while (out_.find(text) == std::string::npos && seconds_since(started) < timeout)
+        if (!read_some(out_fd_, out_, 50))
+            break;
+    return out_.find(text) != std::string::npos;
 }
 
 Finished SimProcess::collect(double timeout)
@@ -169,9 +189,16 @@ Finished SimProcess::wait(double timeout)
     return collect(timeout);
 }
 
+#ifdef KORVANE_SIM_PATH
 Finished run_sim(const std::vector<std::string> &args, double timeout)
 {
-    SimProcess p;
+    return run_program(KORVANE_SIM_PATH, args, timeout);
+}
+#endif
+
+Finished run_program(const std::string &program, const std::vector<std::string> &args, double timeout)
+{
+    SimProcess p(program);
     std::string error;
     if (!p.spawn(args, &error)) {
         Finished f;

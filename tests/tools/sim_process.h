@@ -1,5 +1,6 @@
 // Runs the real korvane-sim binary for a test: start, read the bound port
-// from its first line, and always stop it within a bounded time.
+// from its first line, and always stop it within a bounded time. The child
+// is killed when the test process ends, however it ends.
 #pragma once
 
 #include <sys/types.h>
@@ -18,7 +19,9 @@ struct Finished {
 
 class SimProcess {
 public:
-    SimProcess() = default;
+    SimProcess();
+    // Runs another program of the project the same way (the korvane client).
+    explicit SimProcess(std::string program) : program_(std::move(program)) {}
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
     ~SimProcess();
@@ -32,6 +35,10 @@ public:
     uint16_t port() const { return port_; }
     const std::string &first_line() const { return first_line_; }
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+
+    // Waits up to `timeout` seconds until standard output holds `text`.
+    bool wait_output(const std::string &text, double timeout);
 
     // Sends `sig`, then waits up to `timeout` seconds; kills it if it hangs.
     Finished stop(int sig, double timeout = 5.0);
@@ -42,6 +49,7 @@ public:
 private:
     Finished collect(double timeout);
 
+    std::string program_;
     pid_t pid_ = -1;
     int out_fd_ = -1;
     int err_fd_ = -1;
@@ -52,6 +60,9 @@ private:
 
 // Runs korvane-sim to completion (bounded), for option checks.
 Finished run_sim(const std::vector<std::string> &args, double timeout = 5.0);
+
+// Runs `program` to completion (bounded).
+Finished run_program(const std::string &program, const std::vector<std::string> &args, double timeout = 5.0);
 
 // A UDP port on 127.0.0.1 that was free a moment ago.
 uint16_t free_udp_port();

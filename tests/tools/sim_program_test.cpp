@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
+#include <fstream>
+#include <thread>
 
 using namespace simtest;
 
@@ -119,4 +125,43 @@ TEST(SimProgram, StrayDatagramsNeitherStopItNorDivertIt)
     EXPECT_NE(f.out.find("no reply 63"), std::string::npos);
     EXPECT_NE(f.out.find("no command 63"), std::string::npos);
     EXPECT_NE(f.out.find("module 255 out of range"), std::string::npos);
+}
+
+TEST(SimProgram, DiesWithATestThatIsKilled)
+{
+    // A test process that dies without running any destructor, as one that
+    // aborts or is killed by a time-out does: its simulator must not outlive it.
+    int link[2];
+    ASSERT_EQ(pipe(link), 0);
+    const pid_t test = fork();
+    ASSERT_GE(test, 0);
+    if (test == 0) {
+        close(link[0]);
+        SimProcess sim;
+        const pid_t pid = sim.start({"--listen", "0"}) ? sim.pid() : -1;
+        if (write(link[1], &pid, sizeof pid) != sizeof pid)
+            _exit(1);
+        raise(SIGKILL);
+    }
+    close(link[1]);
+    pid_t sim = -1;
+    const bool told = read(link[0], &sim, sizeof sim) == sizeof sim;
+    close(link[0]);
+    int status = 0;
+    waitpid(test, &status, 0);
+    ASSERT_TRUE(told);
+    ASSERT_GT(sim, 0);
+
+    // Gone, or a zombie waiting for whoever adopted it.
+    auto alive = [sim] {
+        std::ifstream stat("/proc/" + std::to_string(sim) + "/stat");
+        std::string pid, name, state;
+        return stat >> pid >> name >> state && state != "Z";
+    };
+    for (int i = 0; i < 200 && alive(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool outlived = alive();
+    if (outlived)
+        kill(sim, SIGKILL);
+    EXPECT_FALSE(outlived);
 }

@@ -9,6 +9,7 @@
 
 #include "icofile.h"
 #include "painting.h"
+#include "tavelin_version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -209,7 +210,7 @@ QImage faceMockUp(const QString &root, bool online)
         l->setAlignment(Qt::AlignCenter);
     }
     QLabel *footer = place(&face, QRect(380, 620, 340, 21), QString(),
-                           QStringLiteral("Zorbel studio systems - version 1.0.10.0"));
+                           QStringLiteral("Zorbel studio systems - version " TAVELIN_VERSION_TEXT));
     footer->setFont(small);
     footer->setAlignment(Qt::AlignCenter);
     QLabel *mic = place(&face, QRect(509, 390, 90, 16), QStringLiteral("color: rgb(255, 0, 0);"),

@@ -20,11 +20,17 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
+#include <QUdpSocket>
 
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "../forms/formtesting.h"
 #include "fakemixer.h"
 #include "mainwindow.h"
 #include "mylabel.h"
+#include "pointerhider.h"
 #include "ui_mainwindow.h"
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
@@ -562,6 +568,10 @@ private slots:
         // Mic off hides the time; the count itself keeps running.
         mixer->reply(38, {0});
         QTRY_VERIFY_WITH_TIMEOUT(!w->ui->label_mictime->isVisible(), 2000);
+        mixer->meters(-20, -20, -20, -20);   // still online
+        const QString atMicOff = w->ui->label_mictime->text();
+        QTRY_VERIFY_WITH_TIMEOUT(w->ui->label_mictime->text() != atMicOff, 2500);
+        QVERIFY(!w->ui->label_mictime->isVisible());
     }
 
     void clicksSendRemoteCommands()
@@ -613,6 +623,12 @@ private slots:
         mixer->reply(28, {static_cast<quint8>(-30), 10, 0, 2, 0});
         QTRY_VERIFY_WITH_TIMEOUT(!w->ui->ProgRight->ShowMarker(), 2000);
         QVERIFY(!w->ui->ProgLeft->ShowMarker());
+
+        // Source 0: the left program meter only.
+        mixer->reply(28, {static_cast<quint8>(-25), 10, 0, 0, 1});
+        QTRY_VERIFY_WITH_TIMEOUT(w->ui->ProgLeft->ShowMarker(), 2000);
+        QVERIFY(!w->ui->ProgRight->ShowMarker());
+        QCOMPARE(w->ui->ProgLeft->MarkerdBPosition(), -25.0);
     }
 
     void settingsWrittenOnCloseAndReadBack()
@@ -673,6 +689,69 @@ private slots:
             QCOMPARE(w.pos(), QGuiApplication::primaryScreen()->geometry().topLeft());
         }
         settings.clear();
+    }
+
+    void fullScreenKeyIsRememberedAtOnce()
+    {
+        prepareStore();
+        {
+            MainWindow w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTest::keyClick(&w, Qt::Key_F11);
+            QTRY_VERIFY(w.isFullScreen());
+
+            // Stored right away, not only on close: a power cut keeps it.
+            QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
+            QWidget probe;
+            probe.restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+            QVERIFY(probe.windowState() & Qt::WindowFullScreen);
+            QVERIFY(settings.contains(QStringLiteral("current_screen")));
+        }
+
+        // The next start comes back in full screen; F11 then gives the
+        // window as it was before.
+        MainWindow w;
+        w.show();
+        QTRY_VERIFY(w.isFullScreen());
+        QTRY_COMPARE(w.geometry(), w.screen()->geometry());
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F11);
+        QTRY_VERIFY(!w.isFullScreen());
+        QTRY_COMPARE(w.size(), QSize(986, 650));
+    }
+
+    void pointerHidesAtRestInFullScreenOnly()
+    {
+        prepareStore();
+        MainWindow w;
+        PointerHider *hider = w.pointerHider;
+        QCOMPARE(hider->idleInterval(), 3000);
+        QCOMPARE(hider->findChild<QTimer *>()->timerType(), Qt::PreciseTimer);
+        hider->setIdleInterval(50); // the same path, a shorter wait
+
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::qWait(200);
+        QVERIFY(!hider->isPointerHidden());
+
+        w.toggleFullScreen();
+        QTRY_VERIFY(hider->isPointerHidden());
+        QCOMPARE(w.cursor().shape(), Qt::BlankCursor);
+
+        // A move brings it back, and rest hides it again.
+        QTest::mouseMove(w.windowHandle(), QPoint(120, 90));
+        QVERIFY(!hider->isPointerHidden());
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+        QTRY_VERIFY(hider->isPointerHidden());
+
+        // Out of full screen it shows and stays.
+        w.toggleFullScreen();
+        QTRY_VERIFY(!w.isFullScreen());
+        QVERIFY(!hider->isPointerHidden());
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+        QTest::qWait(200);
+        QVERIFY(!hider->isPointerHidden());
     }
 
     void layoutWorkedValues_data()
@@ -862,6 +941,52 @@ private slots:
         QCOMPARE(w.ui->CrmRight->dBPosition(), -50.0);
     }
 
+    void resizeRecomputesEveryMeter()
+    {
+        prepareStore();
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        {
+            QMutexLocker locker(&w.stateLock);
+            w.progLeftLevel = -6.0;
+            w.progRightLevel = -12.0;
+            w.crmLeftLevel = -20.0;
+            w.crmRightLevel = -30.0;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(w.ui->CrmRight->dBPosition(), -30.0, 2000);
+        w.meterReleaseTimer->stop();
+
+        // Steady levels: only the layout can fit the bars to the new height,
+        // so right after it no meter has anything left to recompute.
+        w.resize(1920, 1080);
+        QTRY_COMPARE_WITH_TIMEOUT(w.windowSize, QSize(1920, 1080), 2000);
+        w.repaint();
+        for (VXNPPMMeter *m : {w.ui->ProgLeft, w.ui->ProgRight, w.ui->CrmLeft, w.ui->CrmRight})
+            QVERIFY2(!m->calculatePosition(), qPrintable(m->objectName()));
+    }
+
+    void screenChosenByGeometry()
+    {
+        const QRect first(0, 0, 1920, 1080);
+        const QList<QRect> sideBySide = {first, QRect(1920, 0, 1920, 1080)};
+        QCOMPARE(MainWindow::screenIndexAt(2000, false, sideBySide), 1);
+        // Exactly at the second screen's left edge, and one pixel left of it.
+        QCOMPARE(MainWindow::screenIndexAt(1920, false, sideBySide), 1);
+        QCOMPARE(MainWindow::screenIndexAt(1919, false, sideBySide), 0);
+        // Maximised on the second screen, its frame 8 pixels out to the left.
+        QCOMPARE(MainWindow::screenIndexAt(1912, true, sideBySide), 1);
+        QCOMPARE(MainWindow::screenIndexAt(1911, true, sideBySide), 0);
+        QCOMPARE(MainWindow::screenIndexAt(-100, false, sideBySide), 0);
+        QCOMPARE(MainWindow::screenIndexAt(3840, false, sideBySide), 0);
+        // Screen 1 left of screen 0: screen 0 is tested first.
+        QCOMPARE(MainWindow::screenIndexAt(-1000, false, {first, QRect(-1920, 0, 1920, 1080)}), 0);
+        const QList<QRect> three = sideBySide + QList<QRect>{QRect(3840, 0, 1280, 1024)};
+        QCOMPARE(MainWindow::screenIndexAt(3840, false, three), 2);
+        QCOMPARE(MainWindow::screenIndexAt(3839, false, three), 1);
+        QCOMPARE(MainWindow::screenIndexAt(100, false, {}), 0);
+    }
+
     void steadyMetersDoNotPaint()
     {
         prepareStore();
@@ -908,6 +1033,152 @@ private slots:
         QTest::qWait(50);
         QVERIFY(counter.paints > 5);
         QVERIFY(counter.paints < ticks * 3 / 4);
+    }
+
+    void offlineExactlyAfterThreeSeconds()
+    {
+        auto w = onlineWindow();
+        QVERIFY(w);
+        QCOMPARE(w->keepAliveTimeoutTimer->timerType(), Qt::PreciseTimer);
+
+        // Time from the last handled meter message to each time-out.
+        QElapsedTimer sinceMeter;
+        sinceMeter.start();
+        QVector<qint64> timeouts;
+        connect(w.get(), &MainWindow::doKeepAliveTimer, w.get(), [&] { sinceMeter.restart(); },
+                Qt::QueuedConnection);
+        connect(w->keepAliveTimeoutTimer, &QTimer::timeout, w.get(), [&] { timeouts << sinceMeter.elapsed(); });
+
+        // Gaps just short of the time-out never go offline, gaps just past
+        // it always do, and never before the 3000 ms are over.
+        for (int i = 0; i < 2; ++i) {
+            QTest::qWait(2800);
+            mixer->meters(-20, -20, -20, -20);
+        }
+        QTest::qWait(20);
+        QVERIFY(timeouts.isEmpty());
+        QVERIFY(w->online);
+        for (int i = 0; i < 2; ++i) {
+            QTest::qWait(3200);
+            QCOMPARE(timeouts.size(), i + 1);
+            QVERIFY(!w->online);
+            QVERIFY2(timeouts.last() >= 2995, qPrintable(QString::number(timeouts.last())));
+            mixer->meters(-20, -20, -20, -20);
+            QTRY_VERIFY_WITH_TIMEOUT(w->online, 1000);
+        }
+    }
+
+    void eventFloodNeitherFreezesNorLosesSettings()
+    {
+        auto w = onlineWindow();
+        QVERIFY(w);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const quint16 newSendPort = static_cast<quint16>(mixer->port() + 1);
+        w->onSetUdpPorts(static_cast<qint16>(newSendPort), static_cast<qint16>(recvPort), false,
+                         QStringLiteral("127.0.0.1"));
+        mixer->meters(-20, -20, -20, -20);
+        QTest::qWait(20);
+
+        // Mixed state events, as anyone on the studio network could send
+        // them, while the GUI thread is busy (here: asleep). Bounded: 20,000
+        // datagrams or 1.5 s, whichever comes first.
+        std::thread flood([port = recvPort] {
+            QUdpSocket socket;
+            const quint8 headers[] = {0x80 | 32, 0xC0 | 34, 0x80 | 26, 0x80 | 28, 0xC0 | 40, 0xC0 | 37,
+                                      0xC0 | 38, 0xC0 | 41, 0xC0 | 43, 0xC0 | 45, 0xC0 | 36};
+            QElapsedTimer timer;
+            timer.start();
+            for (int i = 0; i < 20000 && timer.elapsed() < 1500; ++i) {
+                QByteArray d(12, '\0');
+                d[0] = d[1] = static_cast<char>(0xA0);
+                d[3] = static_cast<char>(headers[i % 11]);
+                for (int k = 4; k < 12; ++k)
+                    d[k] = static_cast<char>((i + k) % 3);
+                socket.writeDatagram(d, QHostAddress::LocalHost, port);
+                if (i % 20 == 19)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        flood.join();
+
+        // The last word: a state unlike anything in the flood, then a meter
+        // message that shows when the reader has taken all of it.
+        mixer->reply(26, {0x42, 0x42, 0x42, 0, 0, 0, 0, 0});   // on green, off red
+        mixer->reply(34, {0, 0, 0, 0, 0, 0, 0, 0});
+        mixer->reply(32, {1, 0, 1, 0, 1, 0, 0, 0});
+        mixer->reply(40, {1, 0});
+        mixer->reply(37, {0});
+        mixer->reply(38, {1});
+        mixer->reply(41, {0});
+        mixer->reply(43, {1});
+        mixer->event(45, {1});
+        mixer->reply(28, {static_cast<quint8>(-33), 10, 0, 0, 1});
+        mixer->reply(36, {1, 0, 0, 1, 0, 1, 0, 0});
+        mixer->meters(-7, -7, -7, -7);
+        for (int i = 0; i < 500 && level(*w, &MainWindow::progLeftLevel) != -7.0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QCOMPARE(level(*w, &MainWindow::progLeftLevel), -7.0);
+
+        // Asked to close behind everything the flood queued.
+        QElapsedTimer closing;
+        closing.start();
+        QMetaObject::invokeMethod(w.get(), "close", Qt::QueuedConnection);
+        while (w->isVisible() && closing.elapsed() < 10000)
+            QCoreApplication::processEvents();
+        QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+
+        const QStringList expectedLamps = {lamp(1, "green"), lamp(2, "red"), lamp(3, "green"),
+                                           lamp(4, "red"), lamp(5, "green"), lamp(6, "red")};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(w->moduleLamps[i]->styleSheet(), expectedLamps.at(i));
+        QCOMPARE(w->ui->label_onair1->styleSheet(), icon("onair1", true));
+        QCOMPARE(w->ui->label_onair2->styleSheet(), icon("onair2", false));
+        QCOMPARE(w->nonStopIndicator->styleSheet(), icon("nonstop", false));
+        QCOMPARE(w->ui->label_micon->styleSheet(), icon("micon", true));
+        QCOMPARE(w->ui->label_silence->styleSheet(), icon("silence", false));
+        QCOMPARE(w->ui->label_crmmute->styleSheet(), icon("crmmute", true));
+        QCOMPARE(w->ui->label_telring->styleSheet(), icon("phone", true));
+        QVERIFY(w->ui->ProgLeft->ShowMarker());
+        QVERIFY(!w->ui->ProgRight->ShowMarker());
+        QCOMPARE(w->ui->ProgLeft->MarkerdBPosition(), -33.0);
+        const QStringList sources = {"MIC", "LINE", "LINE", "USB", "LINE", "VOIP"};
+        QLabel *const labels[6] = {w->ui->label_src_1, w->ui->label_src_2, w->ui->label_src_3,
+                                   w->ui->label_src_4, w->ui->label_src_5, w->ui->label_src_6};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(labels[i]->text(), sources.at(i));
+
+        w.reset();
+        QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
+        QCOMPARE(settings.value(QStringLiteral("udp_send")).toInt(), int(newSendPort));
+    }
+
+    void failedOpenShowsNoMicTime()
+    {
+        prepareStore();
+        QUdpSocket taken;
+        QVERIFY(taken.bind(QHostAddress(QHostAddress::AnyIPv4), recvPort, QUdpSocket::DontShareAddress));
+        MainWindow w;
+        QVERIFY(w.handle == nullptr);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(!w.ui->label_mictime->isVisible());
+    }
+
+    void sourceLabelsAreTranslated()
+    {
+        prepareStore();
+        MainWindow w;
+        ContextMarkingTranslator translator;
+        QCoreApplication::installTranslator(&translator);
+        const int32_t sources[8] = {1, 0, 1, 0, 0, 1, 0, 0};
+        const korvane_event event = {KORVANE_ID_MODULE_SOURCE, 1, sources};
+        w.handleMixerEvent(&event);
+        QTRY_COMPARE_WITH_TIMEOUT(w.ui->label_src_1->text(), QStringLiteral("MainWindow|MIC"), 2000);
+        QCOMPARE(w.ui->label_src_2->text(), QStringLiteral("MainWindow|LINE"));
+        QCOMPARE(w.ui->label_src_3->text(), QStringLiteral("MainWindow|USB"));
+        QCOMPARE(w.ui->label_src_6->text(), QStringLiteral("MainWindow|VOIP"));
+        QCoreApplication::removeTranslator(&translator);
     }
 
     void settingsDialogCancelledKeepsHandle()

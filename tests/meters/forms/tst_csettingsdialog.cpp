@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -81,7 +82,8 @@ private slots:
     void okWithUnresolvableHostStaysOpen();
     void okWithEmptyHostStaysOpen();
     void lookupWithoutAddressStaysOpen();
-    void unparsablePortTravelsAsZero();
+    void okWithUnusablePortLooksNothingUp();
+    void onlyIPv4AnswersAreUsed();
     void cancelEmitsNothingAndRejects();
     void cancelDuringLookupDiscardsTheAnswer();
     void secondOkDoesNotEmitTwice();
@@ -235,6 +237,15 @@ void TestCSettingsDialog::portValidators()
     QCOMPARE(edit->text(), QStringLiteral("18153"));
     QTest::keyClicks(edit, QStringLiteral("9"));
     QCOMPARE(edit->text(), QStringLiteral("18153"));
+    // Nor does a fifth digit that takes the number past 65535.
+    for (const char *typed : {"70000", "99999", "65536"}) {
+        edit->clear();
+        QTest::keyClicks(edit, QLatin1String(typed));
+        QCOMPARE(edit->text(), QLatin1String(typed).left(4));
+    }
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("65535"));
+    QCOMPARE(edit->text(), QStringLiteral("65535"));
 }
 
 void TestCSettingsDialog::passedPortsShownUnsigned()
@@ -378,19 +389,74 @@ void TestCSettingsDialog::lookupWithoutAddressStaysOpen()
     QCOMPARE(d.result(), int(QDialog::Accepted));
 }
 
-void TestCSettingsDialog::unparsablePortTravelsAsZero()
+void TestCSettingsDialog::okWithUnusablePortLooksNothingUp()
 {
-    CSettingsDialog d(1, 2, false, QStringLiteral("mixer"));
+    // Red frame pixels: how the dialog shows which field is wrong.
+    auto marked = [](QLineEdit *edit) {
+        const QImage image = edit->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                red += qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) < 60;
+        return red > image.width();
+    };
+    DebugCapture log;
+    // Port 0 can come from the settings store; an empty field from the user.
+    CSettingsDialog d(1, 0, false, QStringLiteral("localhost"));
     sendEdit(d)->clear();
-    recvEdit(d)->setText(QStringLiteral("65535"));
     QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
     d.show();
+    QVERIFY(!marked(sendEdit(d)) && !marked(recvEdit(d)));
+
+    button(d, QDialogButtonBox::Ok)->click();
+    QVERIFY(marked(sendEdit(d)) && marked(recvEdit(d)));
+    QCOMPARE(QToolTip::text(), QStringLiteral("Enter a port from 1 to 65535."));
+    QTest::qWait(300);
+    QVERIFY(!log.contains(QStringLiteral("QHostInfo: ")));
+    QCOMPARE(ports.count(), 0);
+    QVERIFY(d.isVisible());
+
+    // Mended fields lose the mark; text that is no number is refused too.
+    sendEdit(d)->setText(QStringLiteral("18153"));
+    recvEdit(d)->setText(QStringLiteral("port"));
+    QVERIFY(!marked(sendEdit(d)) && !marked(recvEdit(d)));
+    button(d, QDialogButtonBox::Ok)->click();
+    QVERIFY(!marked(sendEdit(d)) && marked(recvEdit(d)));
+
+    // A field emptied while the lookup ran stops the answer too.
+    recvEdit(d)->setText(QStringLiteral("18150"));
+    button(d, QDialogButtonBox::Ok)->click();
+    sendEdit(d)->clear();
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("QHostInfo: ")), 10000);
+    QCOMPARE(ports.count(), 0);
+    QVERIFY(marked(sendEdit(d)));
+    QVERIFY(d.isVisible());
+
+    sendEdit(d)->setText(QStringLiteral("18153"));
+    button(d, QDialogButtonBox::Ok)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(ports.count(), 1, 10000);
+    QCOMPARE(port(ports.first().at(0)), quint16(18153));
+    QCOMPARE(port(ports.first().at(1)), quint16(18150));
+}
+
+void TestCSettingsDialog::onlyIPv4AnswersAreUsed()
+{
+    DebugCapture log;
+    CSettingsDialog d(1, 2, false, QStringLiteral("::1"));
+    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
+    d.show();
+    button(d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Lookup failed:")), 10000);
+    QCOMPARE(ports.count(), 0);
+    QVERIFY(d.isVisible());
+
+    // A name whose first answers are IPv6: the first IPv4 one is taken.
     QHostInfo found;
-    found.setAddresses({QHostAddress(QStringLiteral("198.51.100.1"))});
+    found.setAddresses({QHostAddress(QStringLiteral("2001:db8::1")), QHostAddress(QStringLiteral("::1")),
+                        QHostAddress(QStringLiteral("192.0.2.5")), QHostAddress(QStringLiteral("192.0.2.6"))});
     QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, found)));
     QCOMPARE(ports.count(), 1);
-    QCOMPARE(ports.first().at(0).value<qint16>(), qint16(0));
-    QCOMPARE(ports.first().at(1).value<qint16>(), qint16(-1));
+    QCOMPARE(ports.first().at(3).toString(), QStringLiteral("192.0.2.5"));
 }
 
 void TestCSettingsDialog::cancelEmitsNothingAndRejects()

@@ -1,4 +1,5 @@
 #include "vxnanalogclock.h"
+#include "vxntimesource.h"
 #include "widgettesting.h"
 
 #include <QMetaMethod>
@@ -9,11 +10,22 @@
 
 namespace {
 
-// A clock that shows the time the test gives it.
+QTime fixedTime;
+QDateTime fixedSource() { return QDateTime(QDate(2025, 3, 3), fixedTime); }
+
+// A clock that shows the time the test gives it (through the clocks' time
+// source, so one at a time).
 class FixedClock : public PaintCounting<VXNAnalogClock>
 {
 public:
-    QTime now = QTime(0, 0, 0);
+    FixedClock()
+    {
+        fixedTime = QTime(0, 0, 0);
+        setVXNTimeSource(&fixedSource);
+    }
+    ~FixedClock() override { setVXNTimeSource(nullptr); }
+
+    QTime &now = fixedTime;
 
     // Show exactly t, even when its second equals the one shown now (a
     // reading with an unchanged second is ignored by the clock).
@@ -24,9 +36,6 @@ public:
         now = t;
         checkTime();
     }
-
-protected:
-    QTime currentTime() const override { return now; }
 };
 
 // A bare face: no pointers and no dots unless a test turns them on.

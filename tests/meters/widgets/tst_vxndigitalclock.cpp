@@ -1,4 +1,5 @@
 #include "vxndigitalclock.h"
+#include "vxntimesource.h"
 #include "widgettesting.h"
 
 #include <QMetaMethod>
@@ -8,13 +9,22 @@
 
 namespace {
 
+QDateTime fixedMoment;
+QDateTime fixedSource() { return fixedMoment; }
+
+// A clock that shows the moment the test gives it (through the clocks' time
+// source, so one at a time).
 class FixedClock : public PaintCounting<VXNDigitalClock>
 {
 public:
-    QDateTime now = QDateTime(QDate(2025, 3, 3), QTime(9, 5, 7));
+    FixedClock()
+    {
+        fixedMoment = QDateTime(QDate(2025, 3, 3), QTime(9, 5, 7));
+        setVXNTimeSource(&fixedSource);
+    }
+    ~FixedClock() override { setVXNTimeSource(nullptr); }
 
-protected:
-    QDateTime currentDateTime() const override { return now; }
+    QDateTime &now = fixedMoment;
 };
 
 QFont pixelFont(int pixels)

@@ -60,9 +60,12 @@ private slots:
     void gradientBackgroundPixels();
     void gradientBarPixels_data();
     void gradientBarPixels();
+    void gradientBarFillsEveryRowAtOddHeights();
     void markerStaysOnDinScale();
     void changedRowsRepaintAsAWholePaintWould_data();
     void changedRowsRepaintAsAWholePaintWould();
+    void rangesAwayFromZeroDecibelsStayInsideTheWidget_data();
+    void rangesAwayFromZeroDecibelsStayInsideTheWidget();
     void skinImageFromEnvironmentFolder();
 };
 
@@ -515,6 +518,28 @@ void TestVXNPPMMeter::changedRowsRepaintAsAWholePaintWould()
     }
 }
 
+void TestVXNPPMMeter::gradientBarFillsEveryRowAtOddHeights()
+{
+    // Rows of any bar colour: the gradient runs from green to red, so red
+    // and green add up to full; the background's add up to a quarter.
+    auto gradientRows = [](const QImage &image) {
+        int rows = 0;
+        for (int y = image.height() - 1; y >= 0 && qRed(image.pixel(4, y)) + qGreen(image.pixel(4, y)) > 160; --y)
+            ++rows;
+        return rows;
+    };
+    for (int h : { 415, 201, 200 }) {
+        for (double level : { 5.0, -3.0, -10.0 }) {
+            VXNPPMMeter meter;
+            meter.resize(12, h);
+            showLevel(meter, level);
+            const int bar = barRows(meter.grab().toImage(), 4);
+            meter.setGradientForground(true);
+            QCOMPARE(gradientRows(meter.grab().toImage()), bar);
+        }
+    }
+}
+
 void TestVXNPPMMeter::markerStaysOnDinScale()
 {
     VXNPPMMeter meter;
@@ -546,6 +571,55 @@ void TestVXNPPMMeter::markerStaysOnDinScale()
     image = meter.grab().toImage();
     QVERIFY(sameColour(image.pixel(8, 130), red, 1));
     QVERIFY(sameColour(image.pixel(8, 140), kBarLow));
+}
+
+void TestVXNPPMMeter::rangesAwayFromZeroDecibelsStayInsideTheWidget_data()
+{
+    QTest::addColumn<double>("min");
+    QTest::addColumn<double>("max");
+    QTest::addColumn<bool>("din");
+    QTest::addColumn<bool>("aboveZero");
+    QTest::addColumn<int>("fullBar");   // bar rows at the top of the range
+
+    QTest::newRow("above 0 dB, tiny span, DIN") << 10.0 << 10.000000001 << true << true << 200;
+    QTest::newRow("above 0 dB, tiny span, linear") << 10.0 << 10.000000001 << false << true << 0;
+    QTest::newRow("above 0 dB, empty span") << 10.0 << 10.0 << true << true << 0;
+    QTest::newRow("below 0 dB, tiny span, DIN") << -60.0 << -59.999999999 << true << false << 200;
+    QTest::newRow("below 0 dB, empty span, linear") << -60.0 << -60.0 << false << false << 0;
+}
+
+void TestVXNPPMMeter::rangesAwayFromZeroDecibelsStayInsideTheWidget()
+{
+    QFETCH(double, min);
+    QFETCH(double, max);
+    QFETCH(bool, din);
+    QFETCH(bool, aboveZero);
+    QFETCH(int, fullBar);
+
+    // The 0 dB row lies far off the widget: the whole background takes
+    // one side's colour and a full bar the other's, every row painted.
+    VXNPPMMeter meter;
+    meter.setMaxdBPosition(max);
+    meter.setMindBPosition(min);
+    meter.setDINCurve(din);
+    meter.setShowMarker(true);
+    meter.setMarkerdBPosition(-50.0);   // far below this range
+    const QColor back = aboveZero ? kBackHigh : kBackLow;
+    const QColor bar = aboveZero ? kBarHigh : kBarLow;
+
+    showLevel(meter, min);
+    QImage image = meter.grab().toImage();
+    for (int y = 0; y < 200; ++y)
+        QVERIFY2(sameColour(image.pixel(8, y), back), qPrintable(QString::number(y)));
+
+    showLevel(meter, max);
+    image = meter.grab().toImage();
+    for (int y = 0; y < 200; ++y)
+        QVERIFY2(sameColour(image.pixel(8, y), y >= 200 - fullBar ? bar : back), qPrintable(QString::number(y)));
+
+    meter.setGradientBackground(true);
+    meter.setGradientForground(true);
+    QVERIFY(!meter.grab().isNull());
 }
 
 void TestVXNPPMMeter::skinImageFromEnvironmentFolder()

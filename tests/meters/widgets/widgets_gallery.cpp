@@ -5,6 +5,7 @@
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
 #include "vxnppmmeter.h"
+#include "vxntimesource.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -15,24 +16,9 @@ namespace {
 
 const QDateTime kShown(QDate(2025, 3, 3), QTime(10, 8, 37));
 
-class GalleryAnalogClock : public VXNAnalogClock
-{
-public:
-    using VXNAnalogClock::VXNAnalogClock;
-    QTime shown = kShown.time();
-
-protected:
-    QTime currentTime() const override { return shown; }
-};
-
-class GalleryDigitalClock : public VXNDigitalClock
-{
-public:
-    using VXNDigitalClock::VXNDigitalClock;
-
-protected:
-    QDateTime currentDateTime() const override { return kShown; }
-};
+// The moment the clocks read when they take the time.
+QDateTime shownMoment = kShown;
+QDateTime shownSource() { return shownMoment; }
 
 VXNPPMMeter *meter(QWidget *parent, const QRect &geometry, double level, bool gradientBar)
 {
@@ -61,6 +47,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("LC_ALL", "en_US.UTF-8");
     QApplication app(argc, argv);
+    setVXNTimeSource(&shownSource);
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
         return 2;
@@ -97,7 +84,7 @@ int main(int argc, char **argv)
     caption(&canvas, "solid DIN / linear, -10 dB; +4 dB", QRect(770, 495, 200, 16));
 
     // The analog clock configured as the meter window does it.
-    auto *analog = new GalleryAnalogClock(&canvas);
+    auto *analog = new VXNAnalogClock(&canvas);
     analog->setGeometry(348, 85, 410, 410);
     analog->setHourLines(true);
     analog->setHourLinesColor(QColor(0, 255, 0, 255));
@@ -120,7 +107,7 @@ int main(int argc, char **argv)
     analog->checkTime();
 
     // The digital clock inside the analog clock's rectangle.
-    auto *digital = new GalleryDigitalClock(&canvas);
+    auto *digital = new VXNDigitalClock(&canvas);
     digital->setGeometry(348, 260, 410, 111);
     QFont widgetFont(QStringLiteral("Bitstream Vera Sans"), 36, 75);
     digital->setFont(widgetFont);
@@ -133,9 +120,8 @@ int main(int argc, char **argv)
 
     // A small clock with the count-down features on: an end time 8 seconds
     // ahead (arc of 48 degrees) and a 20-unit count-down arc.
-    auto *countdown = new GalleryAnalogClock(&canvas);
+    auto *countdown = new VXNAnalogClock(&canvas);
     countdown->setGeometry(975, 73, 180, 180);
-    countdown->shown = QTime(10, 59, 52);
     countdown->setHourLines(true);
     countdown->setHourLinesColor(QColor(220, 220, 220));
     countdown->setMinuteLines(true);
@@ -151,6 +137,7 @@ int main(int argc, char **argv)
     countdown->setEndTimeHour(24);
     countdown->setCountDownTime(20.0f);
     countdown->setCountDownWidth(4);
+    shownMoment = QDateTime(kShown.date(), QTime(10, 59, 52));
     countdown->checkTime();
     caption(&canvas, "end time, count-down", QRect(975, 258, 180, 16));
 

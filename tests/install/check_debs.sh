@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Checks the Debian packages that scripts/package built: each holds what
+# deb-contents.txt says, the packages carry the versions the sources give,
+# and lintian finds no error. Installs nothing.
+#   check_debs.sh DEB_DIR
+set -euo pipefail
+debs=$1
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+passed=0
+failed=0
+# check DESCRIPTION COMMAND...: counts and shows the outcome of the command.
+check() {
+  local what=$1
+  shift
+  if "$@" >"$work/check.log" 2>&1; then
+    passed=$((passed + 1))
+    echo "ok      $what"
+  else
+    failed=$((failed + 1))
+    echo "FAILED  $what"
+    sed 's/^/        /' "$work/check.log"
+  fi
+}
+
+deb_of() { # the one .deb of a package
+  local found=("$debs/$1"_*.deb)
+  [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ] && echo "${found[0]}"
+}
+matches() { # matches VALUE PATTERN
+  # shellcheck disable=SC2053 # the right side is a pattern on purpose
+  [[ $1 == $2 ]] || { echo "is: $1"; return 1; }
+}
+holds() { # holds LIST PATTERN: a line of the list matches
+  local path
+  while read -r path; do
+    # shellcheck disable=SC2053
+    [[ $path == $2 ]] && echo "$path" && return 0
+  done <"$1"
+  return 1
+}
+package_version() { # package_version PACKAGE WANTED
+  local deb
+  deb=$(deb_of "$1") && matches "$(dpkg-deb -f "$deb" Version)" "$2"
+}
+
+# ---- contents and control fields, table-driven
+while read -r package expectation; do
+  case "$package" in '' | '#'*) continue ;; esac
+  if ! deb=$(deb_of "$package"); then
+    check "$package: one package file in $debs" false
+    continue
+  fi
+  list=$work/$package.list
+  [ -f "$list" ] || dpkg-deb -c "$deb" | awk '{print $6}' >"$list"
+  case "$expectation" in
+  *:\ *) # a control field, and a pattern for its value
+    field=${expectation%%:*}
+    check "$package: $expectation" matches "$(dpkg-deb -f "$deb" "$field")" "${expectation#*: }"
+    ;;
+  '!'*) check "$package: nothing matching ${expectation#!}" eval '! holds "$list" "${expectation#!}"' ;;
+  *) check "$package: $expectation" holds "$list" "$expectation" ;;
+  esac
+done <"$here/deb-contents.txt"
+
+# ---- versions: the library's packages carry the library's, the others the program's
+program=$(sed -n 's/^project(tavelin_meters VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+library=$(sed -n 's/^project(korvane VERSION \([0-9.]*\).*/\1/p' "$top/library/CMakeLists.txt")
+check "debian/changelog names the program's version $program" \
+  matches "$(cd "$top" && dpkg-parsechangelog -SVersion)" "$program"
+for package in libkorvane1 libkorvane-dev; do
+  check "$package: version $library" package_version "$package" "$library"
+done
+for package in tavelin-meters korvane-sim; do
+  check "$package: version $program" package_version "$package" "$program"
+done
+
+# ---- lintian: errors fail, the rest is shown
+changes=("$debs"/*.changes)
+check "lintian finds no error" lintian --fail-on error --display-info "${changes[0]}"
+sed 's/^/        /' "$work/check.log"
+
+echo "package checks: $passed of $((passed + failed)) passed"
+[ "$failed" -eq 0 ]

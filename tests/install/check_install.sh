@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Installs a built tree into a temporary prefix and uses it the way another
+# project would: the files are where they belong, the desktop files and the
+# manual pages are clean, and a small C program builds against the library
+# twice (find_package and pkg-config) and gets korvane-sim's firmware text.
+#   check_install.sh BUILD_DIR WORK_DIR
+# Nothing is installed outside WORK_DIR.
+set -euo pipefail
+build=$1
+work=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+rm -rf "$work"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+
+passed=0
+failed=0
+# check DESCRIPTION COMMAND...: runs the command, shows its output on failure.
+check() {
+  local what=$1
+  shift
+  if "$@" >"$work/check.log" 2>&1; then
+    passed=$((passed + 1))
+    echo "ok      $what"
+  else
+    failed=$((failed + 1))
+    echo "FAILED  $what"
+    sed 's/^/        /' "$work/check.log"
+  fi
+}
+
+# ---- what is installed where
+for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include/korvane.h \
+         lib/cmake/korvane/korvaneConfig.cmake lib/cmake/korvane/korvaneConfigVersion.cmake \
+         lib/cmake/korvane/korvaneTargets.cmake lib/pkgconfig/korvane.pc \
+         bin/tavelin-meters bin/korvane-sim bin/korvane \
+         share/applications/tavelin-meters.desktop \
+         share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 share/man/man1/korvane.1 \
+         share/bash-completion/completions/korvane lib/wireshark/plugins/korvane.lua \
+         share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop; do
+  check "installs $f" test -e "$prefix/$f"
+done
+png_size() { # the width and height fields of a PNG header
+  od -An -tu1 -j16 -N8 "$1" | awk '{print $3 * 256 + $4 "x" $7 * 256 + $8}'
+}
+for size in 16 32 48 64 128 256; do
+  icon=$prefix/share/icons/hicolor/${size}x${size}/apps/tavelin-meters.png
+  check "icon $size x $size" test "$(png_size "$icon" 2>/dev/null)" = "${size}x${size}"
+done
+check "soname libkorvane.so.1" sh -c "readelf -d '$prefix/lib/libkorvane.so.1.1.166' | grep -F 'Library soname: [libkorvane.so.1]'"
+check "links libkorvane.so -> libkorvane.so.1 -> libkorvane.so.1.1.166" \
+  test "$(readlink "$prefix/lib/libkorvane.so")/$(readlink "$prefix/lib/libkorvane.so.1")" = "libkorvane.so.1/libkorvane.so.1.1.166"
+check "no private header installed" test -z "$(find "$prefix" -name 'korvane_internal.h')"
+check "installed tavelin-meters finds the installed library" \
+  sh -c "ldd '$prefix/bin/tavelin-meters' | grep -F '$prefix/bin/../lib/libkorvane.so.1'"
+
+# ---- desktop integration and manual pages
+check "desktop-file-validate tavelin-meters.desktop" \
+  desktop-file-validate "$prefix/share/applications/tavelin-meters.desktop"
+check "desktop-file-validate the autostart example" \
+  desktop-file-validate "$prefix/share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop"
+metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
+check "one AppStream file" test "${#metainfo[@]}" = 1 -a -f "${metainfo[0]}"
+check "appstreamcli validate --no-net" appstreamcli validate --no-net "${metainfo[0]}"
+for page in tavelin-meters korvane-sim korvane; do
+  check "man page $page.1 without warnings" sh -c \
+    "LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l '$prefix/share/man/man1/$page.1' 2>&1 >/dev/null | (! grep .)"
+done
+
+# ---- a program of someone else's against the installed library
+"$prefix/bin/korvane-sim" --listen 0 >"$work/sim.out" 2>&1 &
+sim=$!
+trap 'kill -TERM "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+port=
+for _ in $(seq 50); do
+  port=$(sed -n '1s/.* port \([0-9]*\),.*/\1/p' "$work/sim.out")
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+check "installed korvane-sim starts" test -n "$port"
+check "installed korvane client pings it" \
+  "$prefix/bin/korvane" --send-port "$port" --recv-port 0 ping --timeout-ms 2000
+
+expect_firmware() { # expect_firmware PROGRAM: it prints both version texts
+  "$@" "$port" >"$work/consumer.out" 2>&1 || { cat "$work/consumer.out"; return 1; }
+  cat "$work/consumer.out"
+  grep -qxF "Korvane Library v1.1.166.0 - 2019-11-04 (12:05:48) - VXN" "$work/consumer.out" &&
+    grep -qxF "firmware: VXN Korvane Firmware v3.2.7" "$work/consumer.out"
+}
+
+check "find_package(korvane 1.1): configure and build" sh -c \
+  "cmake -S '$here/consumer' -B '$work/consumer-cmake' -DCMAKE_PREFIX_PATH='$prefix' &&
+   cmake --build '$work/consumer-cmake'"
+check "find_package(korvane 1.1): the consumer talks to korvane-sim" \
+  expect_firmware "$work/consumer-cmake/korvane-consumer"
+check "find_package(korvane 2.0) refuses 1.x" sh -c \
+  "! cmake -S '$here/consumer' -B '$work/consumer-major' -DCMAKE_PREFIX_PATH='$prefix' -DKORVANE_WANTED=2.0"
+
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig # this install and nothing else
+check "pkg-config --modversion korvane" test "$(pkg-config --modversion korvane)" = 1.1.166.0
+check "pkg-config: build" sh -c \
+  "cc -std=c11 -Wall -Wextra -Werror '$here/consumer/consumer.c' -o '$work/consumer-pc' \
+      \$(pkg-config --cflags --libs korvane)"
+check "pkg-config: the consumer talks to korvane-sim" \
+  expect_firmware env LD_LIBRARY_PATH="$prefix/lib" "$work/consumer-pc"
+
+sed 's/^/        /' "$work/consumer.out"
+echo "install checks: $passed of $((passed + failed)) passed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,254 @@
+// ping, request, send and monitor.
+#include "catalog.h"
+#include "cli.h"
+#include "link.h"
+#include "options.h"
+
+#include <cstdio>
+
+namespace kcli {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::string mixer_text(const Common &common)
+{
+    return common.host + ":" + std::to_string(common.send_port);
+}
+
+bool open_link(Link &link, const Common &common)
+{
+    if (link.open(common.host, common.recv_port, common.send_port))
+        return true;
+    if (common.recv_port == 0)
+        std::fprintf(stderr, "korvane: cannot open a UDP socket\n");
+    else
+        std::fprintf(stderr,
+                     "korvane: cannot receive on UDP port %u (in use or not permitted; "
+                     "--recv-port 0 picks a free one)\n",
+                     static_cast<unsigned>(common.recv_port));
+    return false;
+}
+
+// Handles --help and rejects options that `command` does not know.
+[[noreturn]] void unknown_option(const std::string &name, const std::string &command)
+{
+    throw UsageError("unknown option '" + name + "'", command);
+}
+
+bool help_asked(OptionReader &reader, const std::string &name, const std::string &command)
+{
+    if (name != "--help")
+        return false;
+    reader.flag();
+    std::fputs(usage_text(command).c_str(), stdout);
+    return true;
+}
+
+// Waits for the reply `reply_id` until `deadline`, skipping everything else.
+bool await_reply(Link &link, int reply_id, SteadyClock::time_point deadline, Message &reply)
+{
+    while (link.next(reply, deadline) == Link::Wait::Message)
+        if (reply.id == reply_id && reply.kind == 0)
+            return true;
+    return false;
+}
+
+void print_request_list()
+{
+    for (const IdInfo &info : all_ids())
+        if (is_requestable(info.id)) {
+            const int answer = reply_id_for(info.id);
+            const IdInfo &shown = answer == info.id ? info : *find_id(answer);
+            std::printf("%-26s %3d  %s\n", info.name ? info.name : "-", info.id, shown.about);
+        }
+}
+
+void print_command_list()
+{
+    for (const Command &c : all_commands())
+        std::printf("%s\n", command_synopsis(c).c_str());
+}
+
+}  // namespace
+
+int run_ping(const Common &common, const std::vector<std::string> &args)
+{
+    const std::string me = "ping";
+    long timeout_ms = 1000;
+    OptionReader reader(args, me);
+    while (reader.more()) {
+        if (!reader.is_option())
+            throw UsageError("unexpected argument '" + reader.next_word() + "'", me);
+        const std::string name = reader.option_name();
+        if (help_asked(reader, name, me))
+            return kExitOk;
+        if (name != "--timeout-ms")
+            unknown_option(name, me);
+        timeout_ms = whole_number(reader.value(), name, 1, 3600000, me);
+    }
+
+    Link link(false);
+    StopOnSignal stop([&link] { link.stop(); });
+    if (!open_link(link, common))
+        return kExitFailure;
+    const SteadyClock::time_point sent = SteadyClock::now();
+    if (korvane_request(link.handle(), KORVANE_ID_FIRMWARE_VERSION) != 0) {
+        std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
+        return kExitFailure;
+    }
+    Message reply;
+    if (!await_reply(link, KORVANE_ID_FIRMWARE_VERSION, sent + std::chrono::milliseconds(timeout_ms), reply)) {
+        std::fprintf(stderr, "korvane: no answer from %s within %ld ms\n", mixer_text(common).c_str(), timeout_ms);
+        return kExitFailure;
+    }
+    const double rtt_ms = std::chrono::duration<double, std::milli>(reply.arrived - sent).count();
+    std::printf("%s answered in %.2f ms: %s\n", mixer_text(common).c_str(), rtt_ms, reply.firmware.text);
+    return kExitOk;
+}
+
+int run_request(const Common &common, const std::vector<std::string> &args)
+{
+    const std::string me = "request";
+    long timeout_ms = 1000;
+    std::string wanted;
+    OptionReader reader(args, me);
+    while (reader.more()) {
+        if (!reader.is_option()) {
+            if (!wanted.empty())
+                throw UsageError("one request at a time ('" + wanted + "' and '" + reader.next_word() + "')", me);
+            wanted = reader.next_word();
+            continue;
+        }
+        const std::string name = reader.option_name();
+        if (help_asked(reader, name, me))
+            return kExitOk;
+        if (name == "--list") {
+            reader.flag();
+            print_request_list();
+            return kExitOk;
+        }
+        if (name != "--timeout-ms")
+            unknown_option(name, me);
+        timeout_ms = whole_number(reader.value(), name, 1, 3600000, me);
+    }
+    if (wanted.empty())
+        throw UsageError("which request? ('korvane request --list' lists them)", me);
+    int id = 0;
+    if (!parse_request(wanted, id))
+        throw UsageError("unknown request '" + wanted + "' ('korvane request --list' lists them)", me);
+
+    Link link(false);
+    StopOnSignal stop([&link] { link.stop(); });
+    if (!open_link(link, common))
+        return kExitFailure;
+    const SteadyClock::time_point sent = SteadyClock::now();
+    if (korvane_request(link.handle(), id) != 0) {
+        std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
+        return kExitFailure;
+    }
+    Message reply;
+    if (!await_reply(link, reply_id_for(id), sent + std::chrono::milliseconds(timeout_ms), reply)) {
+        std::fprintf(stderr, "korvane: no reply %s from %s within %ld ms\n", id_name(reply_id_for(id)).c_str(),
+                     mixer_text(common).c_str(), timeout_ms);
+        return kExitFailure;
+    }
+    std::printf("%s\n", text_line(reply, false).c_str());
+    return kExitOk;
+}
+
+int run_send(const Common &common, const std::vector<std::string> &args)
+{
+    const std::string me = "send";
+    std::vector<std::string> words;
+    OptionReader reader(args, me);
+    while (reader.more()) {
+        if (!reader.is_option()) {
+            words.push_back(reader.next_word());
+            continue;
+        }
+        const std::string name = reader.option_name();
+        if (help_asked(reader, name, me))
+            return kExitOk;
+        if (name != "--list")
+            unknown_option(name, me);
+        reader.flag();
+        print_command_list();
+        return kExitOk;
+    }
+    if (words.empty())
+        throw UsageError("which command? ('korvane send --list' lists them)", me);
+    const Command *command = find_command(words[0]);
+    if (!command)
+        throw UsageError("unknown command '" + words[0] + "' ('korvane send --list' lists them)", me);
+    const std::size_t given = words.size() - 1;
+    if (given != command->args.size())
+        throw UsageError(std::string(command->name) + " takes " + std::to_string(command->args.size()) +
+                             " argument(s), not " + std::to_string(given) + ": " + command_synopsis(*command),
+                         me);
+    std::vector<int> values;
+    for (std::size_t i = 0; i < given; ++i) {
+        const Arg &a = command->args[i];
+        values.push_back(static_cast<int>(
+            whole_number(words[i + 1], std::string(command->name) + " " + a.name, a.min, a.max, me)));
+    }
+
+    Link link(false);
+    if (!open_link(link, common))
+        return kExitFailure;
+    if (command->send(link.handle(), values) != 0) {
+        std::fprintf(stderr, "korvane: cannot send %s to %s\n", command->name, mixer_text(common).c_str());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int run_monitor(const Common &common, const std::vector<std::string> &args)
+{
+    const std::string me = "monitor";
+    bool meters = false, json = false;
+    long count = 0;
+    double duration_s = 0.0;
+    OptionReader reader(args, me);
+    while (reader.more()) {
+        if (!reader.is_option())
+            throw UsageError("unexpected argument '" + reader.next_word() + "'", me);
+        const std::string name = reader.option_name();
+        if (help_asked(reader, name, me))
+            return kExitOk;
+        if (name == "--meters") {
+            reader.flag();
+            meters = true;
+        } else if (name == "--json") {
+            reader.flag();
+            json = true;
+        } else if (name == "--count") {
+            count = whole_number(reader.value(), name, 1, 1000000000, me);
+        } else if (name == "--duration") {
+            duration_s = seconds(reader.value(), name, me);
+        } else {
+            unknown_option(name, me);
+        }
+    }
+
+    Link link(meters);
+    StopOnSignal stop([&link] { link.stop(); });
+    if (!open_link(link, common))
+        return kExitFailure;
+    const auto deadline = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
+                                                   std::chrono::duration<double>(duration_s));
+    long shown = 0;
+    Message m;
+    while ((duration_s > 0.0 ? link.next(m, deadline) : link.next(m)) == Link::Wait::Message) {
+        std::printf("%s\n", (json ? json_line(m) : text_line(m, true)).c_str());
+        std::fflush(stdout);
+        if (count > 0 && ++shown >= count)
+            break;
+    }
+    if (const unsigned long lost = link.dropped())
+        std::fprintf(stderr, "korvane: %lu messages dropped because the output could not keep up\n", lost);
+    return kExitOk;
+}
+
+}  // namespace kcli
