@@ -26,12 +26,15 @@ int truncToInt(double value)
     return static_cast<int>(value);
 }
 
-// Rows first..last inclusive across the whole width; nothing when empty.
-void fillRows(QPainter &painter, int width, int first, int last, const QBrush &brush)
+// Rows first..last inclusive across the whole width; nothing when empty or
+// wholly outside the rows being repainted. A moving bar repaints a few rows,
+// so most fills are skipped before their brush is even made.
+template <typename Fill>
+void fillRows(QPainter &painter, const QRect &dirty, int width, int first, int last, const Fill &fill)
 {
-    if (last < first)
+    if (last < first || last < dirty.top() || first > dirty.bottom())
         return;
-    painter.setBrush(brush);
+    painter.setBrush(fill);
     painter.drawRect(QRect(0, first, width, last - first + 1));
 }
 
@@ -288,7 +291,8 @@ void VXNPPMMeter::reloadBackgroundImage()
 
 void VXNPPMMeter::paintEvent(QPaintEvent *event)
 {
-    if (event->rect().contains(m_changedRows))
+    const QRect dirty = event->rect();
+    if (dirty.contains(m_changedRows))
         m_changedRows = QRect();
 
     const int h = height();
@@ -313,25 +317,25 @@ void VXNPPMMeter::paintEvent(QPaintEvent *event)
 
     const int z = m_zeroHeight;
     if (m_GradientBackground) {
-        fillRows(painter, w, half, 2 * half - 1, m_MinBackgroundColor);
-        fillRows(painter, w, 0, half - 1, backgroundGradient);
+        fillRows(painter, dirty, w, half, 2 * half - 1, m_MinBackgroundColor);
+        fillRows(painter, dirty, w, 0, half - 1, backgroundGradient);
     } else {
-        fillRows(painter, w, h - z, h - 1, m_MinBackgroundColor);
-        fillRows(painter, w, 0, h - z - 1, m_MaxBackgroundColor);
+        fillRows(painter, dirty, w, h - z, h - 1, m_MinBackgroundColor);
+        fillRows(painter, dirty, w, 0, h - z - 1, m_MaxBackgroundColor);
     }
 
     const int b = m_barHeight;
     if (m_GradientForground) {
-        fillRows(painter, w, h - qMin(b, half + 2), h - 1, m_MinColor);
+        fillRows(painter, dirty, w, h - qMin(b, half + 2), h - 1, m_MinColor);
         // The gradient part reaches the bar's top row, H - B; at odd
         // heights 2 * half is H + 1, so it may not be counted from there.
         if (b > half)
-            fillRows(painter, w, h - b, half - 1, barGradient);
+            fillRows(painter, dirty, w, h - b, half - 1, barGradient);
     } else if (b > z) {
-        fillRows(painter, w, h - z, h - 1, m_MinColor);
-        fillRows(painter, w, h - b, h - z - 1, m_MaxColor);
+        fillRows(painter, dirty, w, h - z, h - 1, m_MinColor);
+        fillRows(painter, dirty, w, h - b, h - z - 1, m_MaxColor);
     } else {
-        fillRows(painter, w, h - b, h - 1, m_MinColor);
+        fillRows(painter, dirty, w, h - b, h - 1, m_MinColor);
     }
 
     if (m_ShowMarker) {
@@ -340,7 +344,10 @@ void VXNPPMMeter::paintEvent(QPaintEvent *event)
         // there, and h - a cannot overflow.
         const int a = qBound(-h, truncToInt(h * (std::pow(10.0, m_MarkerdBPosition / 80.0) - m_dinBase) / m_dinSpan),
                              2 * h);
-        painter.setPen(QPen(QBrush(Qt::red), 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.drawLine(0, h - a, w, h - a);
+        // Three pixels wide and antialiased: it touches two rows either side.
+        if (h - a + 2 >= dirty.top() && h - a - 2 <= dirty.bottom()) {
+            painter.setPen(QPen(QBrush(Qt::red), 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+            painter.drawLine(0, h - a, w, h - a);
+        }
     }
 }
