@@ -211,14 +211,6 @@ void ResourcePictureEngine::virtual_hook(int id, void *data)
     case QIconEngine::IsNullHook:
         *static_cast<bool *>(data) = m_pictures.isEmpty();
         break;
-    case QIconEngine::ScaledPixmapHook: {
-        auto *argument = static_cast<QIconEngine::ScaledPixmapArgument *>(data);
-        const QSize box(qRound(argument->size.width() * argument->scale),
-                        qRound(argument->size.height() * argument->scale));
-        argument->pixmap = QPixmap::fromImage(fitted(box, argument->mode, argument->state));
-        argument->pixmap.setDevicePixelRatio(argument->scale);
-        break;
-    }
     default:
         QIconEngine::virtual_hook(id, data);
         break;

@@ -190,7 +190,6 @@ void TestLegibility::signalLegendsStandOut()
             const QRect legend(int(icon.width() * 0.08), int(icon.height() * 0.24),
                                int(icon.width() * 0.84), int(icon.height() * 0.52));
             const double ratio = lettering(icon, legend, 8);
-            qInfo("%s %.2f:1", qPrintable(file), ratio);
             QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(file).arg(ratio, 0, 'f', 2)));
         }
     }
@@ -205,7 +204,6 @@ void TestLegibility::lampNumeralsStandOut()
             const double s = lamp.width() / 256.0;
             const QRect numeral(int(84 * s), int(40 * s), int(88 * s), int(90 * s));
             const double ratio = lettering(lamp, numeral, int(10 * s));
-            qInfo("%s %.2f:1", qPrintable(file), ratio);
             QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(file).arg(ratio, 0, 'f', 2)));
         }
     }
@@ -223,7 +221,6 @@ void TestLegibility::lampColoursDifferForEveryEye()
                                         .arg(n).arg(QLatin1String(vision.name))
                                         .arg(contrast(g, gr), 0, 'f', 2).arg(contrast(g, r), 0, 'f', 2)
                                         .arg(contrast(gr, r), 0, 'f', 2);
-            qInfo("%s", qPrintable(figures));
             QVERIFY2(contrast(g, gr) >= 2.0 && contrast(g, r) >= 2.0 && contrast(gr, r) >= 2.0,
                      qPrintable(figures));
         }
