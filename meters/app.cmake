@@ -10,8 +10,12 @@ add_library(meters_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/mainwindow_layout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainwindow_screen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pointerhider.h
-  ${CMAKE_CURRENT_LIST_DIR}/pointerhider.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/pointerhider.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/resourcepictures.h
+  ${CMAKE_CURRENT_LIST_DIR}/resourcepictures.cpp)
 set_target_properties(meters_app PROPERTIES AUTOMOC ON)
+# The resource picture engine is a plugin linked into the program itself.
+target_compile_definitions(meters_app PRIVATE QT_STATICPLUGIN)
 target_include_directories(meters_app PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(meters_app PUBLIC meters_forms vxnwidgets korvane Qt5::Widgets Qt5::Network
   PRIVATE tavelin_version)

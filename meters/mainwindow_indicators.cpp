@@ -262,7 +262,8 @@ void MainWindow::releaseMeter(VXNPPMMeter *meter, double level)
         diff = static_cast<float>(-releaseStep);
     if (diff != 0.0f) {
         meter->setdBPositionNoUpdate(current + static_cast<double>(diff));
+        // Only the rows between the old and the new bar top are painted.
         if (meter->calculatePosition())
-            meter->update();
+            meter->update(meter->changedRows());
     }
 }

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QRegion>
 #include <QResizeEvent>
 
 #include "mylabel.h"
@@ -162,9 +163,13 @@ void MainWindow::paintEvent(QPaintEvent *)
     if (layoutDirty && !statusBackground.isNull())
         relayout();
 
-    painter.drawPixmap(0, 0, scaledFrameBackground);
-    painter.drawPixmap((windowSize.width() - scaledStatusBackground.width()) / 2,
-                       (windowSize.height() - scaledStatusBackground.height()) / 2,
-                       scaledStatusBackground);
+    const QRect status(QPoint((windowSize.width() - scaledStatusBackground.width()) / 2,
+                              (windowSize.height() - scaledStatusBackground.height()) / 2),
+                       scaledStatusBackground.size());
+    // The status picture is opaque: the frame shows only in the bars beside
+    // it, so the once-a-second clock paints copy one picture, not two.
+    for (const QRect &bar : QRegion(scaledFrameBackground.rect()).subtracted(status))
+        painter.drawPixmap(bar, scaledFrameBackground, bar);
+    painter.drawPixmap(status.topLeft(), scaledStatusBackground);
     painter.end();
 }

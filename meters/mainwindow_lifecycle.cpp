@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "mylabel.h"
+#include "resourcepictures.h"
 #include "tavelin_version.h"
 #include "ui_mainwindow.h"
 #include "vxnanalogclock.h"
@@ -89,6 +90,10 @@ MainWindow::MainWindow(QWidget *parent)
                                  .arg(versionMinor)
                                  .arg(versionBuild)
                                  .arg(versionRevision));
+
+    // Style sheet pictures come decoded once from a shared store; the form's
+    // labels resolve theirs only when first shown, so this is early enough.
+    installResourcePictures();
 
     // The clickable labels are children of the window itself, created after
     // the form, so they lie above every form widget.

@@ -74,7 +74,10 @@ void report(const char *phase, MainWindow &window, PaintCounter &counter, int se
     std::printf("%s:", phase);
     for (const char *name : {"ProgLeft", "ProgRight", "CrmLeft", "CrmRight"}) {
         QObject *meter = window.findChild<VXNPPMMeter *>(QLatin1String(name));
-        std::printf("  %s %.1f/s", name, counter.paints.value(meter) / double(seconds));
+        const int paints = counter.paints.value(meter);
+        // Pixels per paint: a meter repaints only the rows its bar crossed.
+        std::printf("  %s %.1f/s (%.0f px)", name, paints / double(seconds),
+                    paints ? counter.area.value(meter) / double(paints) : 0.0);
     }
     // The window's own paints come from children that are not opaque (clocks,
     // labels) and from relayouts; the area shows whether they stay small.

@@ -1,6 +1,7 @@
 #include "vxnppmmeter.h"
 
 #include <QLinearGradient>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -25,12 +26,15 @@ int truncToInt(double value)
     return static_cast<int>(value);
 }
 
-// Rows first..last inclusive across the whole width; nothing when empty.
-void fillRows(QPainter &painter, int width, int first, int last, const QBrush &brush)
+// Rows first..last inclusive across the whole width; nothing when empty or
+// wholly outside the rows being repainted. A moving bar repaints a few rows,
+// so most fills are skipped before their brush is even made.
+template <typename Fill>
+void fillRows(QPainter &painter, const QRect &dirty, int width, int first, int last, const Fill &fill)
 {
-    if (last < first)
+    if (last < first || last < dirty.top() || first > dirty.bottom())
         return;
-    painter.setBrush(brush);
+    painter.setBrush(fill);
     painter.drawRect(QRect(0, first, width, last - first + 1));
 }
 
@@ -42,6 +46,8 @@ VXNPPMMeter::VXNPPMMeter(QWidget *parent)
     , m_lastBarHeight(0)
     , m_barHeight(0)
     , m_zeroHeight(0)
+    , m_lastZeroHeight(0)
+    , m_lastHeight(-1)
     , m_MindBPosition(-50.0)
     , m_MaxdBPosition(5.0)
     , m_ShowMarker(false)
@@ -107,10 +113,58 @@ bool VXNPPMMeter::calculatePosition()
     m_barHeight = qBound(0, m_barHeight, h);
     m_zeroHeight = qBound(0, m_zeroHeight, h);
 
+    noteChangedRows(h);
     if (m_barHeight == m_lastBarHeight)
         return false;
     m_lastBarHeight = m_barHeight;
     return true;
+}
+
+int VXNPPMMeter::barRowKind(int row, int bar, int h) const
+{
+    // Mirrors paintEvent: 0 background, 1 the lower colour, 2 the upper
+    // colour or the gradient part. Bars beyond the edges paint as if at them.
+    bar = qBound(0, bar, h);
+    if (row < h - bar)
+        return 0;
+    if (m_GradientForground) {
+        const int half = static_cast<int>(h * 0.5 + 0.5);
+        if (bar > half && row <= half - 1)
+            return 2;
+        return row >= h - qMin(bar, half + 2) ? 1 : 0;
+    }
+    return row < h - m_zeroHeight ? 2 : 1;
+}
+
+void VXNPPMMeter::noteChangedRows(int h)
+{
+    if (h != m_lastHeight || m_zeroHeight != m_lastZeroHeight) {
+        m_changedRows = rect();
+    } else if (m_barHeight != m_lastBarHeight) {
+        // Exactly the rows that look different: a band that also took the
+        // row the previous band ended on would make every paint of a moving
+        // bar wait for the X server to finish reading the last one.
+        const int low = qBound(0, qMin(m_barHeight, m_lastBarHeight), h);
+        const int high = qBound(0, qMax(m_barHeight, m_lastBarHeight), h);
+        // Rows change between the two tops, and around the middle where the
+        // gradient part begins or ends.
+        const int half = static_cast<int>(h * 0.5 + 0.5);
+        const int from = h - high;
+        const int to = qMin(h - 1, qMax(h - low, half + 2));
+        int first = -1;
+        int last = -1;
+        for (int row = from; row <= to; ++row) {
+            if (barRowKind(row, m_barHeight, h) != barRowKind(row, m_lastBarHeight, h)) {
+                if (first < 0)
+                    first = row;
+                last = row;
+            }
+        }
+        if (first >= 0)
+            m_changedRows |= QRect(0, first, width(), last - first + 1);
+    }
+    m_lastHeight = h;
+    m_lastZeroHeight = m_zeroHeight;
 }
 
 void VXNPPMMeter::recomputeDerived()
@@ -235,8 +289,12 @@ void VXNPPMMeter::reloadBackgroundImage()
         m_backgroundImage = QImage();
 }
 
-void VXNPPMMeter::paintEvent(QPaintEvent *)
+void VXNPPMMeter::paintEvent(QPaintEvent *event)
 {
+    const QRect dirty = event->rect();
+    if (dirty.contains(m_changedRows))
+        m_changedRows = QRect();
+
     const int h = height();
     const int w = width();
     const int half = static_cast<int>(h * 0.5 + 0.5);
@@ -259,25 +317,25 @@ void VXNPPMMeter::paintEvent(QPaintEvent *)
 
     const int z = m_zeroHeight;
     if (m_GradientBackground) {
-        fillRows(painter, w, half, 2 * half - 1, m_MinBackgroundColor);
-        fillRows(painter, w, 0, half - 1, backgroundGradient);
+        fillRows(painter, dirty, w, half, 2 * half - 1, m_MinBackgroundColor);
+        fillRows(painter, dirty, w, 0, half - 1, backgroundGradient);
     } else {
-        fillRows(painter, w, h - z, h - 1, m_MinBackgroundColor);
-        fillRows(painter, w, 0, h - z - 1, m_MaxBackgroundColor);
+        fillRows(painter, dirty, w, h - z, h - 1, m_MinBackgroundColor);
+        fillRows(painter, dirty, w, 0, h - z - 1, m_MaxBackgroundColor);
     }
 
     const int b = m_barHeight;
     if (m_GradientForground) {
-        fillRows(painter, w, h - qMin(b, half + 2), h - 1, m_MinColor);
+        fillRows(painter, dirty, w, h - qMin(b, half + 2), h - 1, m_MinColor);
         // The gradient part reaches the bar's top row, H - B; at odd
         // heights 2 * half is H + 1, so it may not be counted from there.
         if (b > half)
-            fillRows(painter, w, h - b, half - 1, barGradient);
+            fillRows(painter, dirty, w, h - b, half - 1, barGradient);
     } else if (b > z) {
-        fillRows(painter, w, h - z, h - 1, m_MinColor);
-        fillRows(painter, w, h - b, h - z - 1, m_MaxColor);
+        fillRows(painter, dirty, w, h - z, h - 1, m_MinColor);
+        fillRows(painter, dirty, w, h - b, h - z - 1, m_MaxColor);
     } else {
-        fillRows(painter, w, h - b, h - 1, m_MinColor);
+        fillRows(painter, dirty, w, h - b, h - 1, m_MinColor);
     }
 
     if (m_ShowMarker) {
@@ -286,7 +344,10 @@ void VXNPPMMeter::paintEvent(QPaintEvent *)
         // there, and h - a cannot overflow.
         const int a = qBound(-h, truncToInt(h * (std::pow(10.0, m_MarkerdBPosition / 80.0) - m_dinBase) / m_dinSpan),
                              2 * h);
-        painter.setPen(QPen(QBrush(Qt::red), 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.drawLine(0, h - a, w, h - a);
+        // Three pixels wide and antialiased: it touches two rows either side.
+        if (h - a + 2 >= dirty.top() && h - a - 2 <= dirty.bottom()) {
+            painter.setPen(QPen(QBrush(Qt::red), 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+            painter.drawLine(0, h - a, w, h - a);
+        }
     }
 }

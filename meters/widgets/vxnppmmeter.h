@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -41,6 +42,11 @@ public:
     // Clamps the level into the range and recomputes the bar; true when the
     // bar height in pixels changed since the previous call.
     bool calculatePosition();
+    // The rows whose pixels calculatePosition() changed since the last paint
+    // that covered them (the band between the old and the new bar top, or
+    // the whole widget when the height or the 0 dB point moved); the owner
+    // repaints just these with update(changedRows()).
+    QRect changedRows() const { return m_changedRows; }
 
     double MindBPosition() const { return m_MindBPosition; }
     void setMindBPosition(double value);
@@ -86,12 +92,17 @@ private:
     QString backgroundImagePath() const;
     void reloadBackgroundImage();
     void recomputeDerived();
+    void noteChangedRows(int h);
+    int barRowKind(int row, int bar, int h) const;
 
     QImage m_backgroundImage;
     double m_dBPosition;
     int m_lastBarHeight;
     int m_barHeight;
     int m_zeroHeight;
+    int m_lastZeroHeight;
+    int m_lastHeight;
+    QRect m_changedRows;
     double m_MindBPosition;
     double m_MaxdBPosition;
     bool m_ShowMarker;

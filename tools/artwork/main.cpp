@@ -5,7 +5,7 @@
 // RESOURCE_DIR is meters/resources; the tool writes its ico/ and png/ trees
 // (58 files). With a second argument it also writes a contact sheet: every
 // picture plus the main window's face put together from real labels with
-// the same style sheets the program uses.
+// the program's layout, pictures fitted as the program fits them.
 
 #include "icofile.h"
 #include "painting.h"
@@ -140,13 +140,23 @@ QLabel *place(QWidget *parent, const QRect &r, const QString &styleSheet,
     return l;
 }
 
-QString image(const QString &root, const QString &rel)
+// A picture as the program shows it: fitted into the label once, smoothly,
+// aspect kept (to the nearest pixel, never enlarged), centred.
+QLabel *placePicture(QWidget *parent, const QRect &r, const QString &file)
 {
-    return QStringLiteral("image: url(%1/%2);").arg(root, rel);
+    auto *l = new QLabel(parent);
+    l->setGeometry(r);
+    const QImage picture(file);
+    const QSize bound = r.size().boundedTo(picture.size());
+    const qreal scale = qMin(qreal(bound.width()) / picture.width(), qreal(bound.height()) / picture.height());
+    const QSize fitted(qMax(1, qRound(picture.width() * scale)), qMax(1, qRound(picture.height() * scale)));
+    l->setPixmap(QPixmap::fromImage(picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    l->setAlignment(Qt::AlignCenter);
+    return l;
 }
 
-// The window's face at the design size, built from labels with the program's
-// style sheets, so that the sheet shows what the user will see. Meters and
+// The window's face at the design size, built from labels placed as in the
+// program, so that the sheet shows what the user will see. Meters and
 // clocks are drawn roughly: they are widgets, not pictures.
 QImage faceMockUp(const QString &root, bool online)
 {
@@ -223,20 +233,20 @@ QImage faceMockUp(const QString &root, bool online)
         {454, "crmmute", true}};
     for (const auto &s : signalRows) {
         const bool on = s.on && online;
-        place(&face, QRect(820, s.y, 121, 41),
-              image(root, QStringLiteral("png/KorvaneMeterIcons2/signals/%1-%2.png")
-                              .arg(QLatin1String(s.name))
-                              .arg(on ? QStringLiteral("active") : QStringLiteral("inactive"))));
+        placePicture(&face, QRect(820, s.y, 121, 41),
+                     root + QStringLiteral("/png/KorvaneMeterIcons2/signals/%1-%2.png")
+                                .arg(QLatin1String(s.name))
+                                .arg(on ? QStringLiteral("active") : QStringLiteral("inactive")));
     }
     // Lamps lie above the source names, as in the program.
     const char *lamp[] = {"red", "green", "grey", "green", "grey", "grey"};
     for (int i = 0; i < 6; ++i) {
-        place(&face, QRect(53 + 164 * i, 546, 61, 61),
-              image(root, QStringLiteral("png/KorvaneMeterIcons2/sunken/%1-%2.png")
-                              .arg(i + 1)
-                              .arg(QLatin1String(online ? lamp[i] : "grey"))));
+        placePicture(&face, QRect(53 + 164 * i, 546, 61, 61),
+                     root + QStringLiteral("/png/KorvaneMeterIcons2/sunken/%1-%2.png")
+                                .arg(i + 1)
+                                .arg(QLatin1String(online ? lamp[i] : "grey")));
     }
-    place(&face, QRect(900, 28, 25, 25), image(root, QStringLiteral("png/Settings.png")));
+    placePicture(&face, QRect(900, 28, 25, 25), root + QStringLiteral("/png/Settings.png"));
     return face.grab().toImage();
 }
 

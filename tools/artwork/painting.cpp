@@ -216,16 +216,18 @@ void meterBars(QPainter &p, const QRectF &area, int count, const QVector<qreal> 
 
 QVector<Signal> signalSet()
 {
+    // Each legend reads at 4.5:1 or better on its plate, lit or not: white on
+    // the darker plates, near-black on the bright ones.
     const QColor white(0xff, 0xff, 0xff);
-    const QColor black(0x14, 0x10, 0x08);
+    const QColor black(0x12, 0x10, 0x0a);
     return {
-        {QStringLiteral("phone"), QStringLiteral("PHONE"), QColor(0x8e, 0x4f, 0xd6), white},
-        {QStringLiteral("onair1"), QStringLiteral("ON AIR 1"), QColor(0xdc, 0x1e, 0x1e), white},
-        {QStringLiteral("onair2"), QStringLiteral("ON AIR 2"), QColor(0xdc, 0x1e, 0x1e), white},
-        {QStringLiteral("nonstop"), QStringLiteral("NON STOP"), QColor(0x1f, 0xa3, 0x4a), white},
+        {QStringLiteral("phone"), QStringLiteral("PHONE"), QColor(0x7a, 0x3c, 0xc8), white},
+        {QStringLiteral("onair1"), QStringLiteral("ON AIR 1"), QColor(0xc4, 0x1c, 0x1c), white},
+        {QStringLiteral("onair2"), QStringLiteral("ON AIR 2"), QColor(0xc4, 0x1c, 0x1c), white},
+        {QStringLiteral("nonstop"), QStringLiteral("NON STOP"), QColor(0x2f, 0xcc, 0x5a), black},
         {QStringLiteral("silence"), QStringLiteral("SILENCE"), QColor(0xf2, 0xb8, 0x0c), black},
-        {QStringLiteral("micon"), QStringLiteral("MIC ON"), QColor(0xf0, 0x6e, 0x0a), white},
-        {QStringLiteral("crmmute"), QStringLiteral("CRM MUTE"), QColor(0x2a, 0x74, 0xd8), white},
+        {QStringLiteral("micon"), QStringLiteral("MIC ON"), QColor(0xf0, 0x70, 0x10), black},
+        {QStringLiteral("crmmute"), QStringLiteral("CRM MUTE"), QColor(0x1f, 0x5f, 0xc8), white},
     };
 }
 
@@ -247,23 +249,24 @@ QImage signalIcon(const QSize &size, const Signal &signal, bool active)
             p.setBrush(withAlpha(signal.lit, 16));
             p.drawPath(roundedRect(plate.adjusted(-grow, -grow, grow, grow), radius + grow));
         }
+        // Only a gentle shading: the legend needs an even ground.
         QLinearGradient g(plate.topLeft(), plate.bottomLeft());
-        g.setColorAt(0, signal.lit.lighter(122));
+        g.setColorAt(0, signal.lit.lighter(108));
         g.setColorAt(0.5, signal.lit);
-        g.setColorAt(1, signal.lit.darker(130));
+        g.setColorAt(1, signal.lit.darker(118));
         p.setBrush(g);
         p.setPen(QPen(signal.lit.lighter(150), h * 0.018));
         p.drawPath(roundedRect(plate, radius));
-        // Gloss on the upper half.
-        QLinearGradient gloss(plate.topLeft(), QPointF(plate.left(), plate.center().y()));
-        gloss.setColorAt(0, QColor(255, 255, 255, 60));
+        // Gloss along the top edge, above the legend.
+        QLinearGradient gloss(plate.topLeft(), QPointF(plate.left(), plate.top() + plate.height() * 0.2));
+        gloss.setColorAt(0, QColor(255, 255, 255, 70));
         gloss.setColorAt(1, QColor(255, 255, 255, 0));
         p.setPen(Qt::NoPen);
         p.setBrush(gloss);
         const qreal inset = h * 0.03;
         p.drawPath(roundedRect(QRectF(plate.left() + inset, plate.top() + inset,
-                                      plate.width() - 2 * inset, plate.height() * 0.48),
-                               radius * 0.8));
+                                      plate.width() - 2 * inset, plate.height() * 0.2),
+                               radius * 0.6));
     } else {
         QLinearGradient g(plate.topLeft(), plate.bottomLeft());
         g.setColorAt(0, QColor(0x1f, 0x23, 0x29));
@@ -281,7 +284,9 @@ QImage signalIcon(const QSize &size, const Signal &signal, bool active)
         fillText(p, legend, signal.ink,
                  darkInk ? QColor(255, 255, 255, 70) : QColor(0, 0, 0, 110), h * 0.014);
     } else {
-        fillText(p, legend, mix(QColor(0x86, 0x8f, 0x99), signal.lit, 0.18));
+        // Unlit: a plain grey legend with a hint of the sign's colour, dim
+        // beside the lit signs but still clear on its dark plate.
+        fillText(p, legend, mix(QColor(0xa0, 0xa8, 0xb2), signal.lit, 0.15));
     }
     return img;
 }
@@ -309,46 +314,60 @@ QImage moduleLamp(int size, int number, LampColour colour)
     p.setBrush(bezel);
     p.drawEllipse(c, 116 * s, 116 * s);
 
+    // The three states differ in brightness as well as in hue, by 2:1 or more
+    // also to eyes that confuse red and green (or blue and yellow): unlit is
+    // dark glass, red a middle tone, green bright. The numeral is light on
+    // the first two and dark on green.
     QColor face;
     QColor ink;
     bool lit = true;
     switch (colour) {
     case LampColour::Grey:
-        face = QColor(0x4a, 0x51, 0x5a);
-        ink = QColor(0xd4, 0xd9, 0xdf);
+        face = QColor(0x1d, 0x20, 0x24);
+        ink = QColor(0xc9, 0xcf, 0xd6);
         lit = false;
         break;
     case LampColour::Green:
-        face = QColor(0x22, 0xc0, 0x4a);
-        ink = QColor(0xff, 0xff, 0xff);
+        face = QColor(0x3c, 0xf0, 0x60);
+        ink = QColor(0x0b, 0x1a, 0x10);
         break;
     case LampColour::Red:
-        face = QColor(0xe2, 0x24, 0x22);
+        face = QColor(0xcc, 0x2e, 0x1a);
         ink = QColor(0xff, 0xff, 0xff);
         break;
     }
+    const bool darkInk = ink.lightness() < 100;
 
+    // An even lens, darker only toward its rim, so the numeral has one ground.
     const qreal faceR = 102 * s;
-    QRadialGradient g(c + QPointF(0, -30 * s), faceR * 1.35);
-    g.setColorAt(0, lit ? face.lighter(135) : face.lighter(112));
-    g.setColorAt(0.55, face);
-    g.setColorAt(1, face.darker(lit ? 190 : 160));
+    QRadialGradient g(c, faceR);
+    g.setColorAt(0, face);
+    g.setColorAt(0.72, face);
+    g.setColorAt(1, face.darker(135));
     p.setBrush(g);
     p.drawEllipse(c, faceR, faceR);
 
     // Inner shadow along the top of the lens: the face sits below the bezel.
-    QLinearGradient shade(QPointF(0, c.y() - faceR), QPointF(0, c.y() - faceR * 0.55));
-    shade.setColorAt(0, QColor(0, 0, 0, 120));
+    QLinearGradient shade(QPointF(0, c.y() - faceR), QPointF(0, c.y() - faceR * 0.72));
+    shade.setColorAt(0, QColor(0, 0, 0, 110));
     shade.setColorAt(1, QColor(0, 0, 0, 0));
     p.setBrush(shade);
     p.drawEllipse(c, faceR, faceR);
 
-    // Specular reflection.
-    QRadialGradient highlight(c + QPointF(-28 * s, -58 * s), 52 * s);
-    highlight.setColorAt(0, QColor(255, 255, 255, lit ? 95 : 45));
+    // A lit lens glows at its edge: a light ring around the colour.
+    if (lit) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(withAlpha(face.lighter(150), 210), 5 * s));
+        p.drawEllipse(c, faceR - 4 * s, faceR - 4 * s);
+        p.setPen(Qt::NoPen);
+    }
+
+    // A small reflection at the top edge, clear of the numeral.
+    QRadialGradient highlight(c + QPointF(0, -86 * s), 46 * s);
+    highlight.setColorAt(0, QColor(255, 255, 255, lit ? 70 : 40));
     highlight.setColorAt(1, QColor(255, 255, 255, 0));
     p.setBrush(highlight);
-    p.drawEllipse(c + QPointF(-28 * s, -58 * s), 52 * s, 40 * s);
+    p.drawEllipse(c + QPointF(0, -86 * s), 46 * s, 9 * s);
 
     // The window shows the module's source name (white, 10 pt) under the
     // lower half of the lamp, a little right of centre. That band of the lamp
@@ -366,7 +385,7 @@ QImage moduleLamp(int size, int number, LampColour colour)
 
     const QPainterPath digit = textShape(QString::number(number), faceFont(true, 90 * s),
                                          QPointF(c.x(), 84 * s), 58 * s, 0);
-    fillText(p, digit, ink, QColor(0, 0, 0, lit ? 130 : 110), 3 * s);
+    fillText(p, digit, ink, darkInk ? QColor(255, 255, 255, 70) : QColor(0, 0, 0, 130), 3 * s);
     return img;
 }
 

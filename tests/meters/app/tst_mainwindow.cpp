@@ -834,6 +834,15 @@ private slots:
         QCOMPARE(w.scaledFrameBackground.size(), size);
         QVERIFY(w.scaledStatusBackground.width() == size.width()
                 || w.scaledStatusBackground.height() == size.height());
+        // The frame picture shows in the bars, the status picture over the rest.
+        const QImage shown = w.grab().toImage();
+        const QPoint status((size.width() - w.scaledStatusBackground.width()) / 2,
+                            (size.height() - w.scaledStatusBackground.height()) / 2);
+        QCOMPARE(shown.pixel(status + QPoint(2, 2)), w.scaledStatusBackground.toImage().pixel(2, 2));
+        if (status != QPoint(0, 0)) {
+            const QPoint bar(status.x() / 2, status.y() / 2);
+            QCOMPARE(shown.pixel(bar), w.scaledFrameBackground.toImage().pixel(bar));
+        }
 
         // The never-laid-out label keeps its design rectangle.
         QCOMPARE(w.ui->label->geometry(), QRect(80, 370, 51, 51));

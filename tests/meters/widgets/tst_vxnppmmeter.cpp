@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QMetaMethod>
+#include <QRandomGenerator>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -60,6 +62,8 @@ private slots:
     void gradientBarPixels();
     void gradientBarFillsEveryRowAtOddHeights();
     void markerStaysOnDinScale();
+    void changedRowsRepaintAsAWholePaintWould_data();
+    void changedRowsRepaintAsAWholePaintWould();
     void rangesAwayFromZeroDecibelsStayInsideTheWidget_data();
     void rangesAwayFromZeroDecibelsStayInsideTheWidget();
     void skinImageFromEnvironmentFolder();
@@ -433,6 +437,84 @@ void TestVXNPPMMeter::gradientBarPixels()
         QVERIFY(!sameColour(above, kBarLow, 10));
         QVERIFY(!sameColour(above, kBarHigh, 10));
         QVERIFY(!sameColour(image.pixel(4, 0), kBarHigh, 10));
+    }
+}
+
+void TestVXNPPMMeter::changedRowsRepaintAsAWholePaintWould_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("gradientBar");
+    QTest::addColumn<bool>("gradientBackground");
+    QTest::newRow("415, gradient bar (the window's meters)") << 415 << true << true;
+    QTest::newRow("414, gradient bar") << 414 << true << true;
+    QTest::newRow("201, gradient bar, solid background") << 201 << true << false;
+    QTest::newRow("415, solid bar") << 415 << false << true;
+    QTest::newRow("200, solid bar, solid background") << 200 << false << false;
+}
+
+void TestVXNPPMMeter::changedRowsRepaintAsAWholePaintWould()
+{
+    QFETCH(int, height);
+    QFETCH(bool, gradientBar);
+    QFETCH(bool, gradientBackground);
+
+    // Two windows with a meter at the same offset: one repaints only the
+    // changed rows, the other the whole meter. What reaches the screen must
+    // not differ, at any offset (gradient rounding depends on it).
+    QRandomGenerator random(quint32(height) * 7 + gradientBar * 3 + gradientBackground);
+    for (int offsets = 0; offsets < 3; ++offsets) {
+        const QPoint at(random.bounded(40), random.bounded(40));
+        QWidget partialWindow, wholeWindow;
+        PaintCounting<VXNPPMMeter> partial(&partialWindow), whole(&wholeWindow);
+        for (QWidget *window : {&partialWindow, &wholeWindow})
+            window->resize(at.x() + 30, at.y() + height + 20);
+        for (VXNPPMMeter *meter : {static_cast<VXNPPMMeter *>(&partial), static_cast<VXNPPMMeter *>(&whole)}) {
+            meter->setGeometry(QRect(at, QSize(12, height)));
+            meter->setGradientForground(gradientBar);
+            meter->setGradientBackground(gradientBackground);
+            meter->setMarkerdBPosition(-24.0);
+            meter->setShowMarker(offsets == 1);
+            meter->calculatePosition();
+        }
+        partialWindow.show();
+        wholeWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&partialWindow));
+        QVERIFY(QTest::qWaitForWindowExposed(&wholeWindow));
+        flushEvents();
+
+        int compared = 0;
+        double level = -50.0;
+        for (int step = 0; step < 150; ++step) {
+            // Mostly the release tick's falls, now and then a new peak or a
+            // drop anywhere, also past both ends of the range.
+            if (random.bounded(4) == 0)
+                level = -53.0 + random.bounded(60.0);
+            else
+                level -= random.bounded(1.5);
+            const int before = partial.paints + whole.paints;
+            partial.setdBPositionNoUpdate(level);
+            whole.setdBPositionNoUpdate(level);
+            const bool moved = partial.calculatePosition();
+            QCOMPARE(whole.calculatePosition(), moved);
+            if (moved) {
+                partial.update(partial.changedRows());
+                whole.update();
+            }
+            flushEvents();
+            if (partial.paints + whole.paints == before)
+                continue;
+            ++compared;
+            const QRect meterOnScreen(at, QSize(12, height));
+            const QImage shownPartial = partialWindow.screen()->grabWindow(partialWindow.winId()).toImage();
+            const QImage shownWhole = wholeWindow.screen()->grabWindow(wholeWindow.winId()).toImage();
+            QVERIFY2(shownPartial.copy(meterOnScreen) == shownWhole.copy(meterOnScreen),
+                     qPrintable(QStringLiteral("offset %1,%2 step %3 level %4")
+                                    .arg(at.x()).arg(at.y()).arg(step).arg(level)));
+        }
+        QVERIFY(compared > 50);
+        // The changed rows are a small part of the meter on average.
+        QVERIFY2(partial.paintedRows * 4 < whole.paintedRows,
+                 qPrintable(QStringLiteral("%1 of %2 rows").arg(partial.paintedRows).arg(whole.paintedRows)));
     }
 }
 

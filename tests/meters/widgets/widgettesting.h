@@ -20,11 +20,13 @@ class PaintCounting : public W
 public:
     using W::W;
     int paints = 0;
+    long paintedRows = 0;  // heights of the painted rectangles, summed
 
 protected:
     void paintEvent(QPaintEvent *event) override
     {
         ++paints;
+        paintedRows += event->rect().height();
         W::paintEvent(event);
     }
 };
