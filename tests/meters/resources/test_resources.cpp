@@ -287,4 +287,4 @@ void TestResources::statusBackgroundsDiffer()
 }
 
 QTEST_MAIN(TestResources)
-#include "tst_resources.moc"
+#include "test_resources.moc"

@@ -200,4 +200,4 @@ void TestResourcePictures::fittedOnceSmoothlyCentred()
 }
 
 QTEST_MAIN(TestResourcePictures)
-#include "tst_resourcepictures.moc"
+#include "test_resourcepictures.moc"

@@ -1,6 +1,6 @@
 #!/bin/sh
 # The shared library exports exactly the functions its header declares.
-# usage: exported_symbols.sh libkorvane.so korvane.h
+# usage: test_exported_symbols.sh libkorvane.so korvane.h
 set -eu
 lib=$1
 header=$2

@@ -668,4 +668,4 @@ void TestVXNPPMMeter::skinImageFromEnvironmentFolder()
 }
 
 QTEST_MAIN(TestVXNPPMMeter)
-#include "tst_vxnppmmeter.moc"
+#include "test_vxnppmmeter.moc"

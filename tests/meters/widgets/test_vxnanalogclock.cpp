@@ -493,4 +493,4 @@ void TestVXNAnalogClock::pointersAreTrianglesInsideTheRim()
 }
 
 QTEST_MAIN(TestVXNAnalogClock)
-#include "tst_vxnanalogclock.moc"
+#include "test_vxnanalogclock.moc"

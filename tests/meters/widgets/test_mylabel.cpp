@@ -125,4 +125,4 @@ void TestMyLabel::doubleClickClicksTwice()
 }
 
 QTEST_MAIN(TestMyLabel)
-#include "tst_mylabel.moc"
+#include "test_mylabel.moc"

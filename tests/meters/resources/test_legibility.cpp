@@ -228,4 +228,4 @@ void TestLegibility::lampColoursDifferForEveryEye()
 }
 
 QTEST_MAIN(TestLegibility)
-#include "tst_legibility.moc"
+#include "test_legibility.moc"

@@ -1,6 +1,6 @@
 // Renders the four display widgets, set up as the meter window sets them up,
 // into one PNG so their look can be checked by eye:
-//   widgets-gallery OUTPUT.png
+//   test_widgets_gallery OUTPUT.png
 #include "mylabel.h"
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"

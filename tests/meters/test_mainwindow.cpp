@@ -26,7 +26,7 @@
 #include <memory>
 #include <thread>
 
-#include "../forms/formtesting.h"
+#include "formtesting.h"
 #include "qt_fake_mixer.h"
 #include "mainwindow.h"
 #include "mylabel.h"
@@ -1255,4 +1255,4 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_mainwindow.moc"
+#include "test_mainwindow.moc"

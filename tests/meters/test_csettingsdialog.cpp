@@ -506,4 +506,4 @@ void TestCSettingsDialog::secondOkDoesNotEmitTwice()
 }
 
 QTEST_MAIN(TestCSettingsDialog)
-#include "tst_csettingsdialog.moc"
+#include "test_csettingsdialog.moc"

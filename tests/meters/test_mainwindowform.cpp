@@ -315,4 +315,4 @@ void TestMainWindowForm::windowCannotShrinkBelowTheCanvas()
 }
 
 QTEST_MAIN(TestMainWindowForm)
-#include "tst_mainwindowform.moc"
+#include "test_mainwindowform.moc"

@@ -261,4 +261,4 @@ int main(int argc, char **argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_vxndigitalclock.moc"
+#include "test_vxndigitalclock.moc"

@@ -2,7 +2,7 @@
 # The widgets' virtual functions beyond QWidget's, read off the size of their
 # virtual tables: the clocks declare none of their own, the PPM meter its
 # four colour setters.
-#   own_virtuals.sh libvxnwidgets.a libQt5Widgets.so
+#   test_own_virtuals.sh libvxnwidgets.a libQt5Widgets.so
 set -eu
 widgets=$1
 qt=$2
