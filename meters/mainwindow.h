@@ -11,6 +11,8 @@
 #include <QSize>
 #include <QString>
 
+#include <initializer_list>
+
 #include "korvane.h"
 
 class QTimer;
@@ -99,9 +101,34 @@ private:
     void setUpStudioScreen();
     void toggleFullScreen();
 
+    // construction steps, in the order the constructor runs them
+    void nameApplication();
+    void createClickableLabels();
+    void styleWidgets();
+    void connectSignals();
+    void createTimers();
+
     // event intake (reader thread)
+    // What the GUI thread is asked to do once values are taken; several run
+    // in the order listed.
+    enum Then : unsigned {
+        ThenNothing = 0,
+        ThenRedrawModules = 1,
+        ThenConfigSilenceDetection = 2,
+        ThenSetSourceLabels = 4,
+        ThenHandleMicTimer = 8,
+        ThenRedrawSignals = 16,
+    };
     static int libraryCallback(const korvane_event *event, void *userdata);
     void handleMixerEvent(const korvane_event *event);
+    // Copy an event's values into state members under stateLock, then follow.
+    template <int N>
+    void take(const int32_t *values, int (&state)[N], unsigned then);
+    void take(const int32_t *values, std::initializer_list<int *> state, unsigned then);
+    void takeLevels(const float *levels);
+    void takeLampColours(const korvane_lamp_colours *colours);
+    void takeSilenceConfig(const korvane_silence *silence);
+    void follow(unsigned then);
     void announce(QAtomicInt &pending, void (MainWindow::*signal)());
     void applySourceLabels();
 
@@ -123,50 +150,56 @@ private:
     void relayout();
     QWidget *designWidget(int index) const;
 
-    korvane_handle handle;
+    // The mixer's ports unless the settings name others.
+    static const quint16 defaultSendPort = 18153;
+    static const quint16 defaultRecvPort = 18150;
+
+    korvane_handle handle = nullptr;
     Ui_MainWindow *ui;
-    qint16 udpSendPort;
-    qint16 udpRecvPort;
+    qint16 udpSendPort = static_cast<qint16>(defaultSendPort);
+    qint16 udpRecvPort = static_cast<qint16>(defaultRecvPort);
     QString remoteHost;
-    bool useDefaultPorts;
-    QTimer *meterReleaseTimer;
-    QTimer *silenceAlarmTimer;
-    QTimer *voiceTrackTimer;
-    QTimer *micDisplayTimer;
-    QTimer *keepAliveTimeoutTimer;
-    QElapsedTimer *micElapsed;
-    QSize windowSize;
+    bool useDefaultPorts = true;
+    QTimer *meterReleaseTimer = nullptr;
+    QTimer *silenceAlarmTimer = nullptr;
+    QTimer *voiceTrackTimer = nullptr;
+    QTimer *micDisplayTimer = nullptr;
+    QTimer *keepAliveTimeoutTimer = nullptr;
+    QElapsedTimer *micElapsed = nullptr;
+    QSize windowSize;   // invalid until the first resize
     QPixmap statusBackground;
     QPixmap frameBackground;
     QPixmap scaledStatusBackground;
     QPixmap scaledFrameBackground;
-    bool layoutDirty;
-    myLabel *settingsButton;
-    myLabel *moduleLamps[6];
-    myLabel *nonStopIndicator;
+    bool layoutDirty = false;
+    myLabel *settingsButton = nullptr;
+    myLabel *moduleLamps[6] = {};
+    myLabel *nonStopIndicator = nullptr;
+    // The widgets the layout scales, and their rectangles on the design canvas.
+    QWidget *designWidgets[designRectCount] = {};
     QRect designRects[designRectCount];
-    double progLeftLevel;
-    double progRightLevel;
-    double crmLeftLevel;
-    double crmRightLevel;
-    double releaseStep;
-    int releaseInterval;
-    int moduleOnState[8];
-    int moduleFaderState[8];
-    ModuleLampColour moduleLampColours[8];
-    SilenceDetectionConfig silenceDetectionConfig;
-    int onAir1State;
-    int onAir2State;
-    int nonStopState;
-    int silenceState;
-    int micOnState;
-    int crmMuteState;
-    int phoneState;
-    int voiceTrackState[8];
-    bool online;
+    double progLeftLevel = -50.0;
+    double progRightLevel = -50.0;
+    double crmLeftLevel = -50.0;
+    double crmRightLevel = -50.0;
+    double releaseStep = 0.133;
+    int releaseInterval = 10;
+    int moduleOnState[8] = {};
+    int moduleFaderState[8] = {};
+    ModuleLampColour moduleLampColours[8] = {};
+    SilenceDetectionConfig silenceDetectionConfig = {};
+    int onAir1State = 0;
+    int onAir2State = 0;
+    int nonStopState = 0;
+    int silenceState = 0;
+    int micOnState = 0;
+    int crmMuteState = 0;
+    int phoneState = 0;
+    int voiceTrackState[8] = {};
+    bool online = false;
 
-    bool voiceTrackBlinkPhase;
-    bool silenceBlinkPhase;
+    bool voiceTrackBlinkPhase = false;
+    bool silenceBlinkPhase = false;
 
     PointerHider *pointerHider = nullptr;
 
@@ -176,7 +209,7 @@ private:
     mutable QMutex stateLock;
 
     // Module source types of event 100 (entries 0..5), under stateLock.
-    int moduleSource[6];
+    int moduleSource[6] = {};
 
     // Set by the intake when it queues a call, cleared by the call as it
     // starts: at most one of each waits on the GUI thread however fast

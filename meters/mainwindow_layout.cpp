@@ -36,43 +36,27 @@ void setPointSize(QWidget *widget, const QFont &base, int size)
 
 QWidget *MainWindow::designWidget(int index) const
 {
-    switch (index) {
-    case 0: return ui->ProgLeft;
-    case 1: return ui->ProgRight;
-    case 2: return ui->CrmLeft;
-    case 3: return ui->CrmRight;
-    case 4: return ui->AnalogClock;
-    case 5: return ui->DigitalClock;
-    case 6: return ui->proglabel;
-    case 7: return ui->crmlabel;
-    case 8: return ui->timelabel;
-    case 9: return ui->signalslabel;
-    case 10: return ui->footerlabel;
-    case 11: return settingsButton;
-    case 12: case 13: case 14: case 15: case 16: case 17:
-        return moduleLamps[index - 12];
-    case 18: return ui->label_src_1;
-    case 19: return ui->label_src_2;
-    case 20: return ui->label_src_3;
-    case 21: return ui->label_src_4;
-    case 22: return ui->label_src_5;
-    case 23: return ui->label_src_6;
-    case 24: return ui->label_telring;
-    case 25: return ui->label_onair1;
-    case 26: return ui->label_onair2;
-    case 27: return nonStopIndicator;
-    case 28: return ui->label_silence;
-    case 29: return ui->label_micon;
-    case 30: return ui->label_crmmute;
-    case 31: return ui->label_mictime;
-    default: return nullptr;
-    }
+    return index >= 0 && index < designRectCount ? designWidgets[index] : nullptr;
 }
 
+// Every widget the layout scales, with its rectangle as the form and the
+// constructor placed it on the design canvas.
 void MainWindow::recordDesignRects()
 {
-    for (int i = 0; i < designRectCount; ++i)
-        designRects[i] = designWidget(i)->geometry();
+    QWidget *const widgets[designRectCount] = {
+        ui->ProgLeft, ui->ProgRight, ui->CrmLeft, ui->CrmRight,
+        ui->AnalogClock, ui->DigitalClock,
+        ui->proglabel, ui->crmlabel, ui->timelabel, ui->signalslabel, ui->footerlabel,
+        settingsButton,
+        moduleLamps[0], moduleLamps[1], moduleLamps[2], moduleLamps[3], moduleLamps[4], moduleLamps[5],
+        ui->label_src_1, ui->label_src_2, ui->label_src_3, ui->label_src_4, ui->label_src_5, ui->label_src_6,
+        ui->label_telring, ui->label_onair1, ui->label_onair2, nonStopIndicator,
+        ui->label_silence, ui->label_micon, ui->label_crmmute, ui->label_mictime,
+    };
+    for (int i = 0; i < designRectCount; ++i) {
+        designWidgets[i] = widgets[i];
+        designRects[i] = widgets[i]->geometry();
+    }
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -114,8 +98,8 @@ void MainWindow::relayout()
 
     for (int i = 0; i < designRectCount; ++i) {
         const QRect &r = designRects[i];
-        designWidget(i)->setGeometry(scaled(r.x(), scale) + x0, scaled(r.y(), scale) + y0,
-                                     scaled(r.width(), scale), scaled(r.height(), scale));
+        designWidgets[i]->setGeometry(scaled(r.x(), scale) + x0, scaled(r.y(), scale) + y0,
+                                      scaled(r.width(), scale), scaled(r.height(), scale));
     }
 
     const QFont caption = ui->proglabel->font();

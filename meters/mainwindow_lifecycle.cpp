@@ -28,59 +28,49 @@ const int versionMinor = TAVELIN_VERSION_MINOR;
 const int versionBuild = TAVELIN_VERSION_BUILD;
 const int versionRevision = TAVELIN_VERSION_REVISION;
 
-const quint16 defaultSendPort = 18153;
-const quint16 defaultRecvPort = 18150;
 const char *const defaultRemoteHost = "127.0.0.1";
 
 } // namespace
 
+// The steps run in this order: the clickable labels must exist before the
+// design rectangles are recorded, the connections before the first queued
+// call can arrive, the studio screen before a restored full screen, and the
+// library handle opens last.
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent),
-      handle(nullptr),
-      ui(new Ui_MainWindow),
-      udpSendPort(static_cast<qint16>(defaultSendPort)),
-      udpRecvPort(static_cast<qint16>(defaultRecvPort)),
-      useDefaultPorts(true),
-      meterReleaseTimer(nullptr),
-      silenceAlarmTimer(nullptr),
-      voiceTrackTimer(nullptr),
-      micDisplayTimer(nullptr),
-      keepAliveTimeoutTimer(nullptr),
-      micElapsed(nullptr),
-      windowSize(-1, -1),
-      layoutDirty(false),
-      settingsButton(nullptr),
-      moduleLamps{},
-      nonStopIndicator(nullptr),
-      progLeftLevel(-50.0),
-      progRightLevel(-50.0),
-      crmLeftLevel(-50.0),
-      crmRightLevel(-50.0),
-      releaseStep(0.133),
-      releaseInterval(10),
-      moduleOnState{},
-      moduleFaderState{},
-      moduleLampColours{},
-      silenceDetectionConfig{},
-      onAir1State(0),
-      onAir2State(0),
-      nonStopState(0),
-      silenceState(0),
-      micOnState(0),
-      crmMuteState(0),
-      phoneState(0),
-      voiceTrackState{},
-      online(false),
-      voiceTrackBlinkPhase(false),
-      silenceBlinkPhase(false),
-      moduleSource{}
+      ui(new Ui_MainWindow)
 {
     ui->setupUi(this);
     // The form's design text must not show before the mic timer has a time.
     ui->label_mictime->hide();
 
-    online = false;
+    nameApplication();
 
+    // Style sheet pictures come decoded once from a shared store; the form's
+    // labels resolve theirs only when first shown, so this is early enough.
+    installResourcePictures();
+
+    createClickableLabels();
+    resetModuleLamps();
+    recordDesignRects();
+    styleWidgets();
+    connectSignals();
+    createTimers();
+
+    statusBackground = QPixmap(QStringLiteral(":/resources/png/background_offline.png"));
+    frameBackground = QPixmap(QStringLiteral(":/resources/png/MorvidBackgroundEmpty.png"));
+
+    // Before the settings: a restored full screen hides the pointer too.
+    setUpStudioScreen();
+
+    loadSettings();
+
+    // Last: from here on the library may call back into a fully built window.
+    connectToMixer();
+}
+
+void MainWindow::nameApplication()
+{
     QCoreApplication::setOrganizationName(QString::fromLatin1(organisationName));
     QCoreApplication::setOrganizationDomain(QString::fromLatin1(organisationDomain));
     QCoreApplication::setApplicationName(QString::fromLatin1(applicationName));
@@ -90,13 +80,12 @@ MainWindow::MainWindow(QWidget *parent)
                                  .arg(versionMinor)
                                  .arg(versionBuild)
                                  .arg(versionRevision));
+}
 
-    // Style sheet pictures come decoded once from a shared store; the form's
-    // labels resolve theirs only when first shown, so this is early enough.
-    installResourcePictures();
-
-    // The clickable labels are children of the window itself, created after
-    // the form, so they lie above every form widget.
+// The clickable labels are children of the window itself, created after the
+// form, so they lie above every form widget.
+void MainWindow::createClickableLabels()
+{
     settingsButton = new myLabel(QString(), this);
     settingsButton->setStyleSheet(QStringLiteral("image: url(:/resources/png/Settings.png);"));
     settingsButton->setGeometry(900, 28, 25, 25);
@@ -106,30 +95,18 @@ MainWindow::MainWindow(QWidget *parent)
         QStringLiteral("image: url(:/resources/png/KorvaneMeterIcons2/signals/nonstop-inactive.png);"));
     nonStopIndicator->setGeometry(820, 310, 121, 41);
 
-    phoneState = 0;
-
     QLabel *const sourceLabels[6] = {ui->label_src_1, ui->label_src_2, ui->label_src_3,
                                      ui->label_src_4, ui->label_src_5, ui->label_src_6};
     for (int i = 0; i < 6; ++i) {
-        voiceTrackState[i] = 0;
         moduleLamps[i] = new myLabel(QString(), this);
         moduleLamps[i]->setGeometry(53 + 164 * i, 546, 61, 61);
         sourceLabels[i]->setGeometry(76 + 164 * i, 581, 31, 20);
         connect(moduleLamps[i], SIGNAL(clicked()), this, SLOT(onModuleClicked()));
     }
+}
 
-    resetModuleLamps();
-
-    recordDesignRects();
-
-    progLeftLevel = -50.0;
-    progRightLevel = -50.0;
-    crmLeftLevel = -50.0;
-    crmRightLevel = -50.0;
-    releaseStep = 0.133;
-    layoutDirty = false;
-    releaseInterval = 10;
-
+void MainWindow::styleWidgets()
+{
     VXNAnalogClock *clock = ui->AnalogClock;
     clock->setGeometry(348, 85, 410, 410);
     clock->setHourLines(true);
@@ -151,24 +128,6 @@ MainWindow::MainWindow(QWidget *parent)
     clock->setMinuteHandLength(28);
     clock->setMinuteHandWidth(8);
 
-    ui->ProgLeft->setGradientForground(true);
-    ui->ProgRight->setGradientForground(true);
-    ui->CrmLeft->setGradientForground(true);
-    ui->CrmRight->setGradientForground(true);
-
-    const QString whiteText = QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}");
-    ui->proglabel->setStyleSheet(whiteText);
-    ui->crmlabel->setStyleSheet(whiteText);
-    ui->timelabel->setStyleSheet(whiteText);
-    ui->signalslabel->setStyleSheet(whiteText);
-
-    connect(settingsButton, SIGNAL(clicked()), this, SLOT(openSettings()));
-    connect(nonStopIndicator, SIGNAL(clicked()), this, SLOT(onNonStopClicked()));
-    connect(this, SIGNAL(doRedrawModules()), this, SLOT(onRedrawModules()));
-    connect(this, SIGNAL(doRedrawSignals()), this, SLOT(onRedrawSignals()));
-    connect(this, SIGNAL(doHandleMicTimer()), this, SLOT(onHandleMicTimer()));
-    connect(this, SIGNAL(doConfigSilenceDetection()), this, SLOT(onConfigSilenceDetection()));
-
     QFont clockFont;
     clockFont.setFamily(QStringLiteral("Bitstream Vera Sans"));
     clockFont.setPointSize(36);
@@ -182,6 +141,31 @@ MainWindow::MainWindow(QWidget *parent)
     ui->DigitalClock->setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
     ui->DigitalClock->setDateDisplayFontColor(QColor(255, 255, 255, 255));
 
+    ui->ProgLeft->setGradientForground(true);
+    ui->ProgRight->setGradientForground(true);
+    ui->CrmLeft->setGradientForground(true);
+    ui->CrmRight->setGradientForground(true);
+
+    const QString whiteText = QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}");
+    ui->proglabel->setStyleSheet(whiteText);
+    ui->crmlabel->setStyleSheet(whiteText);
+    ui->timelabel->setStyleSheet(whiteText);
+    ui->signalslabel->setStyleSheet(whiteText);
+}
+
+void MainWindow::connectSignals()
+{
+    connect(settingsButton, SIGNAL(clicked()), this, SLOT(openSettings()));
+    connect(nonStopIndicator, SIGNAL(clicked()), this, SLOT(onNonStopClicked()));
+    connect(this, SIGNAL(doRedrawModules()), this, SLOT(onRedrawModules()));
+    connect(this, SIGNAL(doRedrawSignals()), this, SLOT(onRedrawSignals()));
+    connect(this, SIGNAL(doHandleMicTimer()), this, SLOT(onHandleMicTimer()));
+    connect(this, SIGNAL(doConfigSilenceDetection()), this, SLOT(onConfigSilenceDetection()));
+    connect(this, SIGNAL(doKeepAliveTimer()), this, SLOT(onKeepAliveTimer()));
+}
+
+void MainWindow::createTimers()
+{
     meterReleaseTimer = new QTimer(this);
     connect(meterReleaseTimer, SIGNAL(timeout()), this, SLOT(meterRelease()));
     meterReleaseTimer->start(releaseInterval);
@@ -199,18 +183,6 @@ MainWindow::MainWindow(QWidget *parent)
     // just under it would flash the window offline.
     keepAliveTimeoutTimer->setTimerType(Qt::PreciseTimer);
     connect(keepAliveTimeoutTimer, SIGNAL(timeout()), this, SLOT(onKeepAliveTimeout()));
-    connect(this, SIGNAL(doKeepAliveTimer()), this, SLOT(onKeepAliveTimer()));
-
-    statusBackground = QPixmap(QStringLiteral(":/resources/png/background_offline.png"));
-    frameBackground = QPixmap(QStringLiteral(":/resources/png/MorvidBackgroundEmpty.png"));
-
-    // Before the settings: a restored full screen hides the pointer too.
-    setUpStudioScreen();
-
-    loadSettings();
-
-    // Last: from here on the library may call back into a fully built window.
-    connectToMixer();
 }
 
 MainWindow::~MainWindow()
