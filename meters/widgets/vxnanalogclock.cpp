@@ -1,7 +1,5 @@
 #include "vxnanalogclock.h"
 
-#include "vxntimesource.h"
-
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
@@ -13,16 +11,14 @@
 
 namespace {
 
-// Compare, then store: true when the value was new. A NaN float never
-// compares equal, so it is always stored.
-template <typename T>
-bool storeIfChanged(T &member, const T &value)
-{
-    if (!(member != value))
-        return false;
-    member = value;
-    return true;
-}
+// The face is drawn on a dial of this radius whatever the widget's size.
+const int dialRadius = 100;
+// Where the tick lines start, their outer end before the square cap.
+const int tickRadius = 96;
+
+// Arc angles, in sixteenths of a degree counter-clockwise from 3 o'clock.
+const int twelveOClock = 90 * 16;
+const int oneSecondOfArc = 6 * 16;
 
 QPen solidPen(const QColor &color, int width)
 {
@@ -34,8 +30,8 @@ QPen solidPen(const QColor &color, int width)
 void drawPointer(QPainter &painter, int border, int length, int width)
 {
     const int h = static_cast<int>(width * 0.5 + 0.5);
-    const int tip = border - 100;
-    const int base = length + border - 100;
+    const int tip = border - dialRadius;
+    const int base = length + border - dialRadius;
     const QPoint triangle[3] = { QPoint(h, base), QPoint(-h, base), QPoint(0, tip) };
     painter.drawConvexPolygon(triangle, 3);
 }
@@ -65,9 +61,6 @@ VXNAnalogClock::VXNAnalogClock(QWidget *parent)
     , m_MinuteHandBorder(4)
     , m_MinuteHandLength(8)
     , m_MinuteHandWidth(8)
-    , m_hour(0)
-    , m_minute(0)
-    , m_second(0)
     , m_EndTime(false)
     , m_EndTimeLength(8)
     , m_EndTimeWidth(2)
@@ -80,7 +73,6 @@ VXNAnalogClock::VXNAnalogClock(QWidget *parent)
     , m_CountDownSpacing(1)
     , m_CountDownColor(255, 0, 255, 255)
     , m_timer(nullptr)
-    , m_timeTaken(false)
 {
     setWindowTitle(tr("Analog Clock"));
     resize(200, 200);
@@ -93,27 +85,8 @@ VXNAnalogClock::~VXNAnalogClock() = default;
 
 void VXNAnalogClock::checkTime()
 {
-    const QTime t = vxnCurrentDateTime().time();
-    // The first reading is taken whole: the stored 0:00:00 must not make a
-    // clock started in minute 0 keep hour 0 until the next minute.
-    if (!m_timeTaken) {
-        m_timeTaken = true;
-        m_hour = t.hour();
-        m_minute = t.minute();
-        m_second = t.second();
+    if (m_time.poll() == VXNClockTime::NewSecond)
         update();
-        return;
-    }
-    if (t.second() == m_second)
-        return;
-    m_second = t.second();
-    // The hour is only looked at when the minute turned over.
-    if (t.minute() != m_minute) {
-        m_minute = t.minute();
-        if (t.hour() != m_hour)
-            m_hour = t.hour();
-    }
-    update();
 }
 
 void VXNAnalogClock::paintEvent(QPaintEvent *)
@@ -125,96 +98,120 @@ void VXNAnalogClock::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.translate(w / 2, h / 2);
-    painter.scale(side / 200.0, side / 200.0);
+    painter.scale(side / (2.0 * dialRadius), side / (2.0 * dialRadius));
 
-    // Tick lines; with the square cap each starts at radius 96 and reaches
-    // inward by its length plus its width.
+    drawTicks(painter);
+    if (m_EndTime)
+        drawEndTime(painter);
+    if (m_CountDownTime != 0.0f)
+        drawCountDown(painter);
+    if (m_Hands)
+        drawPointers(painter);
+    if (m_SecondDots)
+        drawSecondDots(painter);
+}
+
+// Hour and minute ticks; with the square cap each starts at tickRadius and
+// reaches inward by its length plus its width. Leaves the painter turned
+// once round.
+void VXNAnalogClock::drawTicks(QPainter &painter) const
+{
     for (int i = 0; i < 60; ++i) {
         if (i % 5 == 0) {
             if (m_HourLines) {
                 const int half = m_HourLinesWidth / 2;
                 painter.setPen(solidPen(m_HourLinesColor, m_HourLinesWidth));
-                painter.drawLine(QPoint(0, m_HourLinesLength + half - 96), QPoint(0, half - 96));
+                painter.drawLine(QPoint(0, m_HourLinesLength + half - tickRadius),
+                                 QPoint(0, half - tickRadius));
             }
         } else if (m_MinuteLines) {
             const int half = m_MinuteLinesWidth / 2;
             painter.setPen(solidPen(m_MinuteLinesColor, m_MinuteLinesWidth));
-            painter.drawLine(QPoint(0, m_MinuteLinesLength + half - 96), QPoint(0, half - 96));
+            painter.drawLine(QPoint(0, m_MinuteLinesLength + half - tickRadius),
+                             QPoint(0, half - tickRadius));
         }
         painter.rotate(6.0);
     }
+}
 
-    if (m_EndTime) {
-        const int now = m_minute * 60 + m_second;
-        const int end = m_EndTimeMinute * 60 + m_EndTimeSecond;
-        int remaining;
-        bool show = true;
-        if (m_EndTimeHour <= 23) {
-            remaining = (end + m_EndTimeHour * 3600) - (now + m_hour * 3600);
-            if (remaining < -86384)
-                remaining += 86400;
-            // Once the end time has passed the mark goes away until tomorrow.
-            if (remaining < 0)
-                show = false;
-        } else {
-            // Recurs every hour; the mark always shows.
-            remaining = end - now;
-            if (remaining < -3584)
-                remaining += 3600;
-        }
-        if (show) {
-            const int e = m_EndTimeWidth / 2;
-            painter.save();
-            painter.rotate((m_EndTimeSecond / 60.0 + m_EndTimeMinute) * 6.0);
-            painter.setPen(solidPen(m_EndTimeColor, m_EndTimeWidth));
-            painter.drawLine(QPoint(0, e - 100), QPoint(0, m_EndTimeLength - 100));
-            if (remaining >= 1 && remaining <= 15) {
-                const int side = 200 - 2 * m_EndTimeWidth;
-                // From the mark counter-clockwise, 6 degrees per second left.
-                painter.drawArc(QRect(e - 100, e - 100, side, side), 1440, remaining * 96);
-            }
-            painter.restore();
-        }
+// A mark on the rim at the end time, and in its last 15 seconds an arc from
+// the mark counter-clockwise, one second of arc per second left.
+void VXNAnalogClock::drawEndTime(QPainter &painter) const
+{
+    const int now = m_time.minute() * 60 + m_time.second();
+    const int end = m_EndTimeMinute * 60 + m_EndTimeSecond;
+    int remaining;
+    if (m_EndTimeHour <= 23) {
+        remaining = (end + m_EndTimeHour * 3600) - (now + m_time.hour() * 3600);
+        if (remaining < -86384)
+            remaining += 86400;
+        // Once the end time has passed the mark goes away until tomorrow.
+        if (remaining < 0)
+            return;
+    } else {
+        // Recurs every hour; the mark always shows.
+        remaining = end - now;
+        if (remaining < -3584)
+            remaining += 3600;
     }
 
-    if (m_CountDownTime != 0.0f) {
-        // 60 units make a full circle; positive runs counter-clockwise from 12.
-        const float span = m_CountDownTime * 360 * 16 / 60;
-        if (std::isfinite(span)) {
-            const int spanAngle = span >= static_cast<float>(INT_MAX) ? INT_MAX
-                                : span <= static_cast<float>(INT_MIN) ? INT_MIN
-                                : static_cast<int>(span);
-            const int r = 96 - m_HourLinesLength - m_CountDownSpacing;
-            painter.setPen(solidPen(m_CountDownColor, m_CountDownWidth));
-            painter.drawArc(QRect(-r, -r, 2 * r, 2 * r), 1440, spanAngle);
-        }
+    const int e = m_EndTimeWidth / 2;
+    painter.save();
+    painter.rotate((m_EndTimeSecond / 60.0 + m_EndTimeMinute) * 6.0);
+    painter.setPen(solidPen(m_EndTimeColor, m_EndTimeWidth));
+    painter.drawLine(QPoint(0, e - dialRadius), QPoint(0, m_EndTimeLength - dialRadius));
+    if (remaining >= 1 && remaining <= 15) {
+        const int side = 2 * dialRadius - 2 * m_EndTimeWidth;
+        painter.drawArc(QRect(e - dialRadius, e - dialRadius, side, side), twelveOClock,
+                        remaining * oneSecondOfArc);
     }
+    painter.restore();
+}
 
-    if (m_Hands) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QBrush(m_HourHandColor));
-        painter.save();
-        painter.rotate((m_minute / 60.0 + m_hour) * 30.0);
-        drawPointer(painter, m_HourHandBorder, m_HourHandLength, m_HourHandWidth);
-        painter.restore();
+// An arc just inside the hour ticks: 60 units make a full circle, positive
+// runs counter-clockwise from 12.
+void VXNAnalogClock::drawCountDown(QPainter &painter) const
+{
+    const float span = m_CountDownTime * 360 * 16 / 60;
+    if (!std::isfinite(span))
+        return;
+    const int spanAngle = span >= static_cast<float>(INT_MAX) ? INT_MAX
+                        : span <= static_cast<float>(INT_MIN) ? INT_MIN
+                        : static_cast<int>(span);
+    const int r = tickRadius - m_HourLinesLength - m_CountDownSpacing;
+    painter.setPen(solidPen(m_CountDownColor, m_CountDownWidth));
+    painter.drawArc(QRect(-r, -r, 2 * r, 2 * r), twelveOClock, spanAngle);
+}
 
-        painter.setBrush(QBrush(m_MinuteHandColor));
-        painter.save();
-        painter.rotate((m_second / 60.0 + m_minute) * 6.0);
-        drawPointer(painter, m_MinuteHandBorder, m_MinuteHandLength, m_MinuteHandWidth);
-        painter.restore();
-    }
+void VXNAnalogClock::drawPointers(QPainter &painter) const
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QBrush(m_HourHandColor));
+    painter.save();
+    painter.rotate((m_time.minute() / 60.0 + m_time.hour()) * 30.0);
+    drawPointer(painter, m_HourHandBorder, m_HourHandLength, m_HourHandWidth);
+    painter.restore();
 
+    painter.setBrush(QBrush(m_MinuteHandColor));
+    painter.save();
+    painter.rotate((m_time.second() / 60.0 + m_time.minute()) * 6.0);
+    drawPointer(painter, m_MinuteHandBorder, m_MinuteHandLength, m_MinuteHandWidth);
+    painter.restore();
+}
+
+// The ring of 60 dots just inside the rim: lit up to the current second, or
+// from it on when counting down.
+void VXNAnalogClock::drawSecondDots(QPainter &painter) const
+{
     const int d = static_cast<int>(m_DotSize * 0.5 + 0.5);
-    const QRect dot(QPoint(-d, m_DotSize - 100), QPoint(m_DotSize - d - 1, 2 * m_DotSize - 101));
+    const QRect dot(QPoint(-d, m_DotSize - dialRadius),
+                    QPoint(m_DotSize - d - 1, 2 * m_DotSize - dialRadius - 1));
+    painter.setPen(QPen(m_DotColor));
+    painter.setBrush(QBrush(m_DotColor));
     for (int i = 0; i < 60; ++i) {
-        if (m_SecondDots) {
-            painter.setPen(QPen(m_DotColor));
-            painter.setBrush(QBrush(m_DotColor));
-            const bool lit = m_SecondDotsCountDown ? i >= m_second : i <= m_second;
-            if (lit)
-                painter.drawEllipse(dot);
-        }
+        const bool lit = m_SecondDotsCountDown ? i >= m_time.second() : i <= m_time.second();
+        if (lit)
+            painter.drawEllipse(dot);
         painter.rotate(6.0);
     }
 }

@@ -2,9 +2,11 @@
 #define VXNANALOGCLOCK_H
 
 #include <QColor>
-#include <QTime>
 #include <QWidget>
 
+#include "vxnclocktime.h"
+
+class QPainter;
 class QTimer;
 
 // Round studio clock without numerals: hour and minute ticks, a ring of 60
@@ -129,6 +131,14 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The drawing steps of a paint, in the order they are painted over each
+    // other; each leaves the painter turned as the next one expects.
+    void drawTicks(QPainter &painter) const;
+    void drawEndTime(QPainter &painter) const;
+    void drawCountDown(QPainter &painter) const;
+    void drawPointers(QPainter &painter) const;
+    void drawSecondDots(QPainter &painter) const;
+
     bool m_HourLines;
     int m_HourLinesLength;
     int m_HourLinesWidth;
@@ -150,9 +160,6 @@ private:
     int m_MinuteHandBorder;
     int m_MinuteHandLength;
     int m_MinuteHandWidth;
-    int m_hour;
-    int m_minute;
-    int m_second;
     bool m_EndTime;
     int m_EndTimeLength;
     int m_EndTimeWidth;
@@ -165,7 +172,7 @@ private:
     int m_CountDownSpacing;
     QColor m_CountDownColor;
     QTimer *m_timer;
-    bool m_timeTaken;   // false until the first reading
+    VXNClockTime m_time;
 };
 
 #endif // VXNANALOGCLOCK_H

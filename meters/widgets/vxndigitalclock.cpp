@@ -1,33 +1,14 @@
 #include "vxndigitalclock.h"
 
-#include "vxntimesource.h"
-
 #include <QPainter>
 #include <QRect>
 #include <QTimer>
-
-namespace {
-
-template <typename T>
-bool storeIfChanged(T &member, const T &value)
-{
-    if (!(member != value))
-        return false;
-    member = value;
-    return true;
-}
-
-} // namespace
 
 VXNDigitalClock::VXNDigitalClock(QWidget *parent)
     : QWidget(parent, Qt::WindowFlags())
     , m_TimeDisplay(true)
     , m_DateDisplay(true)
-    , m_hour(0)
-    , m_minute(0)
-    , m_second(0)
     , m_timer(nullptr)
-    , m_timeTaken(false)
 {
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &VXNDigitalClock::checkTime);
@@ -40,32 +21,17 @@ VXNDigitalClock::~VXNDigitalClock() = default;
 
 void VXNDigitalClock::checkTime()
 {
+    const VXNClockTime::Poll poll = m_time.poll();
+    if (poll == VXNClockTime::SameSecond)
+        return;
     // Time and date from one reading, so the two lines agree at midnight.
-    const QDateTime now = vxnCurrentDateTime();
-    const QTime t = now.time();
-    m_timeText = t.toString(QStringLiteral("hh:mm:ss"));
+    const QDateTime &now = m_time.dateTime();
+    m_timeText = now.time().toString(QStringLiteral("hh:mm:ss"));
     // Day and month names come out in the system locale.
     m_dateText = now.date().toString(QStringLiteral("ddd d MMM yyyy"));
-
-    // The first reading always repaints, so the texts show at once even when
-    // it falls on second 0 (the stored second starts at 0).
-    if (!m_timeTaken) {
-        m_timeTaken = true;
-        m_hour = t.hour();
-        m_minute = t.minute();
-        m_second = t.second();
+    // The first reading always repaints, so the texts show at once.
+    if (poll == VXNClockTime::NewSecond)
         update();
-        return;
-    }
-    if (t.second() == m_second)
-        return;
-    m_second = t.second();
-    if (t.minute() != m_minute) {
-        m_minute = t.minute();
-        if (t.hour() != m_hour)
-            m_hour = t.hour();
-    }
-    update();
 }
 
 void VXNDigitalClock::paintEvent(QPaintEvent *)

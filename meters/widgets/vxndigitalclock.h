@@ -2,10 +2,11 @@
 #define VXNDIGITALCLOCK_H
 
 #include <QColor>
-#include <QDateTime>
 #include <QFont>
 #include <QString>
 #include <QWidget>
+
+#include "vxnclocktime.h"
 
 class QTimer;
 
@@ -40,7 +41,8 @@ public:
     void setDateDisplayFontColor(const QColor &value);
 
 public slots:
-    // Rebuilds both texts; repaints when the second changed.
+    // Takes the time; with a new second rebuilds both texts, and repaints
+    // when the second shown changed.
     void checkTime();
 
 protected:
@@ -53,13 +55,10 @@ private:
     bool m_DateDisplay;
     QFont m_DateDisplayFont;
     QColor m_DateDisplayFontColor;
-    int m_hour;
-    int m_minute;
-    int m_second;
     QString m_timeText;
     QString m_dateText;
     QTimer *m_timer;
-    bool m_timeTaken;   // false until the first reading
+    VXNClockTime m_time;
 };
 
 #endif // VXNDIGITALCLOCK_H

@@ -10,6 +10,26 @@ typedef QDateTime (*VXNTimeSource)();
 
 // nullptr goes back to the system clock. GUI thread only, like the clocks.
 void setVXNTimeSource(VXNTimeSource source);
-QDateTime vxnCurrentDateTime();
+
+// One look at the time source. The system clock is read as milliseconds
+// since the epoch, which needs no time-zone work; the local date and time
+// (which does: the C library looks at the zone file) are worked out only
+// when asked for.
+class VXNTimeReading
+{
+public:
+    VXNTimeReading();
+
+    // Whole seconds since the epoch, rounded down.
+    qint64 wholeSecond() const;
+    // The reading as local date and time; a replacement's reading as it
+    // gave it.
+    QDateTime dateTime() const;
+
+private:
+    qint64 m_msecs;
+    QDateTime m_given;
+    bool m_replaced;
+};
 
 #endif // VXNTIMESOURCE_H
