@@ -194,20 +194,17 @@ void VXNPPMMeter::setMaxdBPosition(double value)
 
 void VXNPPMMeter::setShowMarker(bool value)
 {
-    if (value != m_ShowMarker)
-        m_ShowMarker = value;
+    m_ShowMarker = value;
 }
 
 void VXNPPMMeter::setMarkerdBPosition(double value)
 {
-    if (value != m_MarkerdBPosition)
-        m_MarkerdBPosition = value;
+    m_MarkerdBPosition = value;
 }
 
 void VXNPPMMeter::setReleasePerSecond(double value)
 {
-    if (value != m_ReleasePerSecond)
-        m_ReleasePerSecond = value;
+    m_ReleasePerSecond = value;
 }
 
 void VXNPPMMeter::setDINCurve(bool value)
