@@ -23,8 +23,6 @@
 
 namespace {
 
-int g_written = 0;
-
 bool writeFile(const QString &path, const QByteArray &data)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -33,7 +31,6 @@ bool writeFile(const QString &path, const QByteArray &data)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
     }
-    ++g_written;
     return true;
 }
 
@@ -45,7 +42,6 @@ bool writePng(const QString &path, const QImage &img)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
     }
-    ++g_written;
     return true;
 }
 
@@ -75,58 +71,76 @@ bool writeResourceList(const QString &root)
     for (const QString &f : files)
         xml += "        <file compression-algorithm=\"none\">" + f.toUtf8() + "</file>\n";
     xml += "    </qresource>\n</RCC>\n";
-    const bool ok = writeFile(root + QStringLiteral("/resources.qrc"), xml);
-    --g_written; // the list is not a picture
-    return ok;
+    return writeFile(root + QStringLiteral("/resources.qrc"), xml);
 }
 
-bool writeTree(const QString &root)
+// Writes the pictures of the tree, counting them and noting any failure.
+class TreeWriter
 {
-    bool ok = true;
+public:
+    void picture(const QString &path, const QByteArray &data) { note(writeFile(path, data)); }
+    void picture(const QString &path, const QImage &image) { note(writePng(path, image)); }
+    bool ok() const { return m_ok; }
+    int pictures() const { return m_pictures; }
+
+private:
+    void note(bool written)
+    {
+        m_ok = m_ok && written;
+        m_pictures += written ? 1 : 0;
+    }
+    bool m_ok = true;
+    int m_pictures = 0;
+};
+
+// The pictures, then the resource list that names them; `pictures` tells
+// how many were written.
+bool writeTree(const QString &root, int &pictures)
+{
+    TreeWriter tree;
     const QString png = root + QStringLiteral("/png/");
     const QString icons = png + QStringLiteral("KorvaneMeterIcons2/");
 
     QVector<QImage> iconImages;
     for (int size : {16, 32, 48, 64, 128, 256})
         iconImages.append(art::windowIcon(size));
-    ok &= writeFile(root + QStringLiteral("/ico/MorvidIcon256x256Border.ico"),
-                    makeIcoFile(iconImages));
+    tree.picture(root + QStringLiteral("/ico/MorvidIcon256x256Border.ico"),
+                 makeIcoFile(iconImages));
 
-    ok &= writePng(png + QStringLiteral("background_offline.png"), art::statusBackground(false));
-    ok &= writePng(png + QStringLiteral("background_online.png"), art::statusBackground(true));
-    ok &= writePng(png + QStringLiteral("MorvidBackgroundEmpty.png"), art::frameBackground());
-    ok &= writePng(png + QStringLiteral("Settings.png"), art::settingsGear(256));
-    ok &= writePng(png + QStringLiteral("about.png"), art::aboutPicture());
-    ok &= writePng(png + QStringLiteral("splash_screen.png"), art::splashScreen());
-    ok &= writePng(png + QStringLiteral("vt.png"), art::voiceTrack(256));
+    tree.picture(png + QStringLiteral("background_offline.png"), art::statusBackground(false));
+    tree.picture(png + QStringLiteral("background_online.png"), art::statusBackground(true));
+    tree.picture(png + QStringLiteral("MorvidBackgroundEmpty.png"), art::frameBackground());
+    tree.picture(png + QStringLiteral("Settings.png"), art::settingsGear(256));
+    tree.picture(png + QStringLiteral("about.png"), art::aboutPicture());
+    tree.picture(png + QStringLiteral("splash_screen.png"), art::splashScreen());
+    tree.picture(png + QStringLiteral("vt.png"), art::voiceTrack(256));
 
     for (const art::Signal &s : art::signalSet()) {
         for (bool active : {true, false}) {
             const QString name = s.file + (active ? QStringLiteral("-active.png")
                                                   : QStringLiteral("-inactive.png"));
-            ok &= writePng(icons + QStringLiteral("signals/") + name,
-                           art::signalIcon(QSize(544, 156), s, active));
+            tree.picture(icons + QStringLiteral("signals/") + name,
+                         art::signalIcon(QSize(544, 156), s, active));
         }
         // The larger set keeps only six signals, and names control-room mute "crm".
         if (s.file == QLatin1String("phone"))
             continue;
         const QString big = s.file == QLatin1String("crmmute") ? QStringLiteral("crm") : s.file;
         for (bool active : {true, false}) {
-            ok &= writePng(icons + big + (active ? QStringLiteral("-active.png")
-                                                 : QStringLiteral("-inactive.png")),
-                           art::signalIcon(QSize(581, 184), s, active));
+            tree.picture(icons + big + (active ? QStringLiteral("-active.png")
+                                               : QStringLiteral("-inactive.png")),
+                         art::signalIcon(QSize(581, 184), s, active));
         }
     }
 
     for (int n = 1; n <= 8; ++n) {
         for (art::LampColour c : {art::LampColour::Grey, art::LampColour::Green, art::LampColour::Red}) {
-            ok &= writePng(icons + QStringLiteral("sunken/%1-%2.png").arg(n).arg(QLatin1String(colourName(c))),
-                           art::moduleLamp(256, n, c));
+            tree.picture(icons + QStringLiteral("sunken/%1-%2.png").arg(n).arg(QLatin1String(colourName(c))),
+                         art::moduleLamp(256, n, c));
         }
     }
-    if (ok)
-        ok &= writeResourceList(root);
-    return ok;
+    pictures = tree.pictures();
+    return tree.ok() && writeResourceList(root);
 }
 
 // ---------------------------------------------------------------- contact sheet
@@ -391,9 +405,10 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString root = QDir(args.at(1)).absolutePath();
-    if (!writeTree(root))
+    int pictures = 0;
+    if (!writeTree(root, pictures))
         return 1;
-    std::printf("%d files written under %s\n", g_written, qPrintable(root));
+    std::printf("%d files written under %s\n", pictures, qPrintable(root));
     if (args.size() == 3) {
         if (!writeContactSheet(root, args.at(2)))
             return 1;
