@@ -91,7 +91,12 @@ private slots:
     void onlineStatusChanged();
 
 private:
-    // lifecycle
+    // lifecycle: steps of construction (in the order it runs them), settings
+    void nameApplication();
+    void createClickableLabels();
+    void styleWidgets();
+    void connectSignals();
+    void createTimers();
     void loadSettings();
     void saveSettings();
     void savePlacement();
@@ -101,16 +106,9 @@ private:
     void setUpStudioScreen();
     void toggleFullScreen();
 
-    // construction steps, in the order the constructor runs them
-    void nameApplication();
-    void createClickableLabels();
-    void styleWidgets();
-    void connectSignals();
-    void createTimers();
-
     // event intake (reader thread)
-    // What the GUI thread is asked to do once values are taken; several run
-    // in the order listed.
+    // What the GUI thread is asked to do once an event's values are taken;
+    // several are asked in the order listed.
     enum Then : unsigned {
         ThenNothing = 0,
         ThenRedrawModules = 1,

@@ -1,6 +1,7 @@
 // Costs of the display widgets at the sizes the meter window uses them:
-// one meter paint, one analog clock paint, the bar calculation, and the
-// 10 ms release tick with and without a pixel of bar movement.
+// one meter paint, one analog clock paint, a poll of the clocks, the bar
+// calculation, and the 10 ms release tick with and without a pixel of bar
+// movement.
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
 #include "vxnppmmeter.h"
@@ -77,6 +78,20 @@ void BM_AnalogClockPaint(benchmark::State &state)
     }
 }
 BENCHMARK(BM_AnalogClockPaint)->ArgName("side")->Arg(410)->Arg(681)->Unit(benchmark::kMicrosecond);
+
+// One 100 ms poll of both clocks on the system clock; nearly all fall in the
+// second seen last and neither work out local time nor make text.
+void BM_ClockPoll(benchmark::State &state)
+{
+    setVXNTimeSource(nullptr);
+    VXNAnalogClock analog;
+    VXNDigitalClock digital;
+    for (auto _ : state) {
+        analog.checkTime();
+        digital.checkTime();
+    }
+}
+BENCHMARK(BM_ClockPoll);
 
 // The bar calculation alone, alternating between two levels so every call
 // moves the bar.
