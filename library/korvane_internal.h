@@ -119,4 +119,4 @@ int korvane_log_enabled(korvane_handle handle);
 }
 #endif
 
-#endif
+#endif /* KORVANE_INTERNAL_H */

@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QToolTip>
 
-#include <korvane.h>
+#include "korvane.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef CSETTINGSDIALOG_H
+#define CSETTINGSDIALOG_H
 
 #include <QDialog>
 #include <QHostInfo>
@@ -42,3 +43,5 @@ private:
 
     Ui::CSettingsDialog *ui;
 };
+
+#endif // CSETTINGSDIALOG_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TEST_FORMTESTING_H
+#define TEST_FORMTESTING_H
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -58,3 +59,5 @@ private:
     mutable QMutex m_mutex;
     QStringList m_messages;
 };
+
+#endif // TEST_FORMTESTING_H

@@ -6,7 +6,7 @@
 #include "formtesting.h"
 #include "ui_csettingsdialog.h"
 
-#include <korvane.h>
+#include "korvane.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,6 +1,7 @@
 // Records what a library handle delivers: the callback copies every event,
 // tests wait for the ones they expect.
-#pragma once
+#ifndef TEST_SUPPORT_EVENT_LOG_H
+#define TEST_SUPPORT_EVENT_LOG_H
 
 #include "korvane.h"
 
@@ -119,3 +120,5 @@ private:
 };
 
 } // namespace kt
+
+#endif // TEST_SUPPORT_EVENT_LOG_H

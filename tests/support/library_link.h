@@ -1,7 +1,8 @@
 // Helpers for tests that drive the library against the fake mixer: a
 // fixture with one open handle, a private working folder for the log files
 // and readers for those files.
-#pragma once
+#ifndef TEST_SUPPORT_LIBRARY_LINK_H
+#define TEST_SUPPORT_LIBRARY_LINK_H
 
 #include "event_log.h"
 #include "korvane.h"
@@ -189,3 +190,5 @@ inline std::vector<std::string> log_texts(const std::string &file, std::vector<s
 }
 
 } // namespace kt
+
+#endif // TEST_SUPPORT_LIBRARY_LINK_H

@@ -1,6 +1,7 @@
 // The one loopback UDP peer of the tests and the fake mixer built on it:
 // sockets on 127.0.0.1, ports picked by the system, every wait bounded.
-#pragma once
+#ifndef TEST_SUPPORT_LOOPBACK_H
+#define TEST_SUPPORT_LOOPBACK_H
 
 #include <cstdint>
 #include <functional>
@@ -72,3 +73,5 @@ private:
 };
 
 } // namespace kt
+
+#endif // TEST_SUPPORT_LOOPBACK_H

@@ -1,6 +1,7 @@
 // The fake mixer for Qt tests. The window under test lives on the test's
 // thread, so waiting for the mixer means running the event loop meanwhile.
-#pragma once
+#ifndef TEST_SUPPORT_QT_FAKE_MIXER_H
+#define TEST_SUPPORT_QT_FAKE_MIXER_H
 
 #include "loopback.h"
 
@@ -55,3 +56,5 @@ public:
 private:
     QList<QByteArray> received;
 };
+
+#endif // TEST_SUPPORT_QT_FAKE_MIXER_H

@@ -1,7 +1,8 @@
 // Runs the real korvane-sim binary for a test: start, read the bound port
 // from its first line, and always stop it within a bounded time. The child
 // is killed when the test process ends, however it ends.
-#pragma once
+#ifndef TEST_SUPPORT_SIM_PROCESS_H
+#define TEST_SUPPORT_SIM_PROCESS_H
 
 #include <sys/types.h>
 
@@ -65,3 +66,5 @@ Finished run_sim(const std::vector<std::string> &args, double timeout = 5.0);
 Finished run_program(const std::string &program, const std::vector<std::string> &args, double timeout = 5.0);
 
 }  // namespace simtest
+
+#endif // TEST_SUPPORT_SIM_PROCESS_H

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef ARTWORK_ICOFILE_H
+#define ARTWORK_ICOFILE_H
 
 #include <QByteArray>
 #include <QImage>
@@ -8,3 +9,5 @@
 // stored as 32-bit BGRA bitmaps with an AND mask (readable everywhere), the
 // 256-pixel image as PNG, which is how Windows itself stores large icons.
 QByteArray makeIcoFile(const QVector<QImage> &images);
+
+#endif // ARTWORK_ICOFILE_H

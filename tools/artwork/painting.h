@@ -1,4 +1,5 @@
-#pragma once
+#ifndef ARTWORK_PAINTING_H
+#define ARTWORK_PAINTING_H
 
 #include <QColor>
 #include <QImage>
@@ -35,3 +36,5 @@ QImage voiceTrack(int size);
 QImage windowIcon(int size);
 
 } // namespace art
+
+#endif // ARTWORK_PAINTING_H

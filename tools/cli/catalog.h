@@ -1,6 +1,7 @@
 // What the korvane tool knows by name: the ids the library delivers and
 // requests, and the commands it can send with their argument ranges.
-#pragma once
+#ifndef CLI_CATALOG_H
+#define CLI_CATALOG_H
 
 #include "korvane.h"
 
@@ -59,3 +60,5 @@ std::string command_synopsis(const Command &command);
 bool parse_integer(const std::string &text, long &value);
 
 }  // namespace kcli
+
+#endif // CLI_CATALOG_H

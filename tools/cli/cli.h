@@ -1,5 +1,6 @@
 // The korvane tool's command line: common options, subcommands, exit codes.
-#pragma once
+#ifndef CLI_CLI_H
+#define CLI_CLI_H
 
 #include <cstdint>
 #include <stdexcept>
@@ -38,3 +39,5 @@ int run_send(const Common &common, const std::vector<std::string> &args);
 int run_monitor(const Common &common, const std::vector<std::string> &args);
 
 }  // namespace kcli
+
+#endif // CLI_CLI_H

@@ -1,6 +1,7 @@
 // One library handle to the mixer, with the replies and events it delivers
 // queued (bounded) for the main thread, and Ctrl+C turned into a wake-up.
-#pragma once
+#ifndef CLI_LINK_H
+#define CLI_LINK_H
 
 #include "message.h"
 
@@ -77,3 +78,5 @@ private:
 };
 
 }  // namespace kcli
+
+#endif // CLI_LINK_H

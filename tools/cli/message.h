@@ -1,6 +1,7 @@
 // A reply or event copied out of the library's callback, and its text and
 // JSON forms.
-#pragma once
+#ifndef CLI_MESSAGE_H
+#define CLI_MESSAGE_H
 
 #include "catalog.h"
 
@@ -39,3 +40,5 @@ std::string json_line(const Message &m);
 std::string local_time_text(std::chrono::system_clock::time_point t, bool iso);
 
 }  // namespace kcli
+
+#endif // CLI_MESSAGE_H

@@ -1,6 +1,7 @@
 // Reading options and checked values from the command line; every bad
 // input becomes a UsageError naming the subcommand whose usage to show.
-#pragma once
+#ifndef CLI_OPTIONS_H
+#define CLI_OPTIONS_H
 
 #include <string>
 #include <vector>
@@ -41,3 +42,5 @@ double seconds(const std::string &text, const std::string &what, const std::stri
 std::string ipv4_address(const std::string &text, const std::string &command);
 
 }  // namespace kcli
+
+#endif // CLI_OPTIONS_H

@@ -1,6 +1,7 @@
 // Message numbers of the mixer protocol (header bits 5-0). Commands and the
 // replies that report the same configuration share a number.
-#pragma once
+#ifndef SIM_MESSAGES_H
+#define SIM_MESSAGES_H
 
 #include <cstdint>
 
@@ -58,3 +59,5 @@ constexpr uint8_t kRemoteNonStop = 10;
 constexpr uint8_t kConfigSave = 16;
 
 }  // namespace ksim::msg
+
+#endif // SIM_MESSAGES_H

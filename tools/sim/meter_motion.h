@@ -1,7 +1,8 @@
 // Level motion that reads like programme audio on a PPM: syllables and beats
 // that jump up fast and fall back slowly, peaks a little under 0 dB, short
 // breaths between phrases and, when asked for, a long dead-air pause.
-#pragma once
+#ifndef SIM_METER_MOTION_H
+#define SIM_METER_MOTION_H
 
 #include <array>
 #include <cstdint>
@@ -39,3 +40,5 @@ private:
 };
 
 }  // namespace ksim
+
+#endif // SIM_METER_MOTION_H

@@ -1,6 +1,7 @@
 // The simulated mixer's state: eight modules, the studio signals and every
 // configuration value the mixer can report, plus what each command does to it.
-#pragma once
+#ifndef SIM_MIXER_STATE_H
+#define SIM_MIXER_STATE_H
 
 #include <array>
 #include <cstdint>
@@ -121,3 +122,5 @@ void set_fader_open(MixerState &state, int module, bool open, std::vector<uint8_
 void update_mic_on(MixerState &state, std::vector<uint8_t> &events);
 
 }  // namespace ksim
+
+#endif // SIM_MIXER_STATE_H

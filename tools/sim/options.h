@@ -1,5 +1,6 @@
 // Command line of korvane-sim.
-#pragma once
+#ifndef SIM_OPTIONS_H
+#define SIM_OPTIONS_H
 
 #include "scenario.h"
 
@@ -35,3 +36,5 @@ ParseResult parse_options(int argc, const char *const *argv, Options &options);
 std::string usage_text();
 
 }  // namespace ksim
+
+#endif // SIM_OPTIONS_H

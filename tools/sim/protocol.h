@@ -1,6 +1,7 @@
 // The mixer's side of the 12-byte datagram protocol: reading what a client
 // sends (requests, commands, keep-alives) and writing replies and events.
-#pragma once
+#ifndef SIM_PROTOCOL_H
+#define SIM_PROTOCOL_H
 
 #include "mixer_state.h"
 
@@ -58,3 +59,5 @@ const char *message_name(uint8_t number);
 std::string describe(const Incoming &in, const uint8_t *raw, std::size_t size);
 
 }  // namespace ksim
+
+#endif // SIM_PROTOCOL_H

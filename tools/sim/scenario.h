@@ -1,5 +1,6 @@
 // What happens in the simulated studio over time, independent of clients.
-#pragma once
+#ifndef SIM_SCENARIO_H
+#define SIM_SCENARIO_H
 
 #include "meter_motion.h"
 #include "mixer_state.h"
@@ -79,3 +80,5 @@ private:
 };
 
 }  // namespace ksim
+
+#endif // SIM_SCENARIO_H

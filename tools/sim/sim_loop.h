@@ -1,6 +1,7 @@
 // The simulator's socket loop: one UDP socket, a self-pipe for signals,
 // and poll() with the simulation's next deadline as time-out.
-#pragma once
+#ifndef SIM_SIM_LOOP_H
+#define SIM_SIM_LOOP_H
 
 #include "options.h"
 
@@ -14,3 +15,5 @@ constexpr int kExitUsage = 2;    // bad command-line value
 int run_simulator(const Options &options);
 
 }  // namespace ksim
+
+#endif // SIM_SIM_LOOP_H

@@ -1,6 +1,7 @@
 // The simulated mixer without sockets or clocks: fed with received
 // datagrams and the current time, it yields the datagrams to send.
-#pragma once
+#ifndef SIM_SIMULATION_H
+#define SIM_SIMULATION_H
 
 #include "meter_motion.h"
 #include "mixer_state.h"
@@ -55,3 +56,5 @@ private:
 };
 
 }  // namespace ksim
+
+#endif // SIM_SIMULATION_H
