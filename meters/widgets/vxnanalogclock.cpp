@@ -1,10 +1,13 @@
 #include "vxnanalogclock.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QTimer>
+#include <QTransform>
 
 #include <climits>
 #include <cmath>
@@ -27,13 +30,56 @@ QPen solidPen(const QColor &color, int width)
 
 // A pointer: a triangle whose tip lies `border` units inside the rim and
 // whose base, `width` wide, lies `length` units further in.
-void drawPointer(QPainter &painter, int border, int length, int width)
+struct Pointer
 {
-    const int h = static_cast<int>(width * 0.5 + 0.5);
-    const int tip = border - dialRadius;
-    const int base = length + border - dialRadius;
-    const QPoint triangle[3] = { QPoint(h, base), QPoint(-h, base), QPoint(0, tip) };
+    Pointer(int border, int length, int width)
+        : h(static_cast<int>(width * 0.5 + 0.5))
+        , tip(border - dialRadius)
+        , base(length + border - dialRadius)
+    {
+    }
+    QRectF units() const { return QRectF(QPointF(-h, tip), QPointF(h, base)).normalized(); }
+
+    int h;
+    int tip;
+    int base;
+};
+
+void drawPointer(QPainter &painter, const Pointer &p)
+{
+    const QPoint triangle[3] = { QPoint(p.h, p.base), QPoint(-p.h, p.base), QPoint(0, p.tip) };
     painter.drawConvexPolygon(triangle, 3);
+}
+
+// A second dot, lit at 12 o'clock.
+QRect dotUnits(int size)
+{
+    const int d = static_cast<int>(size * 0.5 + 0.5);
+    return QRect(QPoint(-d, size - dialRadius), QPoint(size - d - 1, 2 * size - dialRadius - 1));
+}
+
+// A tick line at 12 o'clock: from tickRadius inward by `length`, its width
+// and square cap left to the pen.
+QRectF tickUnits(int length, int width)
+{
+    const int half = width / 2;
+    return QRectF(QPointF(0, half - tickRadius), QPointF(0, length + half - tickRadius)).normalized();
+}
+
+// The pixels a shape may touch: its rectangle of units widened by its pen
+// and one unit more, turned and scaled to the widget, and two pixels more
+// for antialiasing and rounding.
+QRect pixelsOf(const QTransform &dial, const QRectF &units, qreal pen)
+{
+    const qreal m = pen / 2 + 1;
+    return dial.mapRect(units.adjusted(-m, -m, m, m)).toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+// What the end-time step shows for the seconds left: nothing (-1), the
+// mark alone (0), or the mark and an arc of that many seconds.
+int endTimeShown(int remaining)
+{
+    return remaining < 0 ? -1 : remaining <= 15 ? remaining : 0;
 }
 
 } // namespace
@@ -85,22 +131,100 @@ VXNAnalogClock::~VXNAnalogClock() = default;
 
 void VXNAnalogClock::checkTime()
 {
+    const int hour = m_time.hour();
+    const int minute = m_time.minute();
+    const int second = m_time.second();
+    // Each second repaints only what changed: the window under the face
+    // (the face has no background) and the digital clock's band repaint
+    // with it, so a whole repaint costs several times the face alone.
     if (m_time.poll() == VXNClockTime::NewSecond)
-        update();
+        update(changedRegion(hour, minute, second));
 }
 
-void VXNAnalogClock::paintEvent(QPaintEvent *)
+QTransform VXNAnalogClock::dialTransform() const
 {
     const int w = width();
     const int h = height();
     const int side = qMin(w, h);
+    QTransform dial;
+    dial.translate(w / 2, h / 2);
+    dial.scale(side / (2.0 * dialRadius), side / (2.0 * dialRadius));
+    return dial;
+}
 
+QRegion VXNAnalogClock::changedRegion(int oldHour, int oldMinute, int oldSecond) const
+{
+    const int hour = m_time.hour();
+    const int minute = m_time.minute();
+    const int second = m_time.second();
+    // The mark going away or the arc growing: a few seconds a day, whole.
+    if (m_EndTime && endTimeShown(endTimeRemaining(oldHour, oldMinute, oldSecond))
+                         != endTimeShown(endTimeRemaining(hour, minute, second)))
+        return QRegion(rect());
+
+    const QTransform dial = dialTransform();
+    QRegion changed;
+    if (m_SecondDots && second != oldSecond) {
+        // Counting up dot i is lit while i <= second, counting down while
+        // i >= second: the dots between the two seconds change.
+        const int from = qMin(second, oldSecond);
+        const int to = qMax(second, oldSecond);
+        const int first = m_SecondDotsCountDown ? from : from + 1;
+        const int last = m_SecondDotsCountDown ? to - 1 : to;
+        // A new minute turns most of the ring.
+        if (last - first >= 8)
+            return QRegion(rect());
+        for (int i = first; i <= last; ++i)
+            changed += pixelsOf(QTransform(dial).rotate(i * 6.0), dotUnits(m_DotSize), 1);
+    }
+    if (m_Hands) {
+        const double hourAngles[2] = { (oldMinute / 60.0 + oldHour) * 30.0, (minute / 60.0 + hour) * 30.0 };
+        if (hourAngles[0] != hourAngles[1]) {
+            const QRectF units = Pointer(m_HourHandBorder, m_HourHandLength, m_HourHandWidth).units();
+            for (double angle : hourAngles)
+                changed += pixelsOf(QTransform(dial).rotate(angle), units, 0);
+        }
+        const double minuteAngles[2] = { (oldSecond / 60.0 + oldMinute) * 6.0, (second / 60.0 + minute) * 6.0 };
+        if (minuteAngles[0] != minuteAngles[1]) {
+            const QRectF units = Pointer(m_MinuteHandBorder, m_MinuteHandLength, m_MinuteHandWidth).units();
+            for (double angle : minuteAngles)
+                changed += pixelsOf(QTransform(dial).rotate(angle), units, 0);
+        }
+    }
+
+    // A line is cut to the clip before it is drawn, which shifts its
+    // antialiased edges: the region takes in every tick line it touches
+    // whole (and any further line that widening touches).
+    QRect lines[60];
+    int count = 0;
+    for (int i = 0; i < 60; ++i) {
+        const bool hour = i % 5 == 0;
+        if (hour ? m_HourLines : m_MinuteLines)
+            lines[count++] = pixelsOf(QTransform(dial).rotate(i * 6.0),
+                                      hour ? tickUnits(m_HourLinesLength, m_HourLinesWidth)
+                                           : tickUnits(m_MinuteLinesLength, m_MinuteLinesWidth),
+                                      hour ? m_HourLinesWidth : m_MinuteLinesWidth);
+    }
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (int i = 0; i < count; ++i) {
+            if (changed.intersects(lines[i]) && changed.intersected(lines[i]) != QRegion(lines[i])) {
+                changed += lines[i];
+                grown = true;
+            }
+        }
+    }
+    return changed;
+}
+
+void VXNAnalogClock::paintEvent(QPaintEvent *event)
+{
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.translate(w / 2, h / 2);
-    painter.scale(side / (2.0 * dialRadius), side / (2.0 * dialRadius));
+    painter.setWorldTransform(dialTransform());
 
-    drawTicks(painter);
+    const QRegion &dirty = event->region();
+    drawTicks(painter, dirty);
     if (m_EndTime)
         drawEndTime(painter);
     if (m_CountDownTime != 0.0f)
@@ -108,23 +232,26 @@ void VXNAnalogClock::paintEvent(QPaintEvent *)
     if (m_Hands)
         drawPointers(painter);
     if (m_SecondDots)
-        drawSecondDots(painter);
+        drawSecondDots(painter, dirty);
 }
 
 // Hour and minute ticks; with the square cap each starts at tickRadius and
 // reaches inward by its length plus its width. Leaves the painter turned
 // once round.
-void VXNAnalogClock::drawTicks(QPainter &painter) const
+void VXNAnalogClock::drawTicks(QPainter &painter, const QRegion &dirty) const
 {
+    const QRectF hourTick = tickUnits(m_HourLinesLength, m_HourLinesWidth);
+    const QRectF minuteTick = tickUnits(m_MinuteLinesLength, m_MinuteLinesWidth);
     for (int i = 0; i < 60; ++i) {
         if (i % 5 == 0) {
-            if (m_HourLines) {
+            if (m_HourLines && dirty.intersects(pixelsOf(painter.worldTransform(), hourTick, m_HourLinesWidth))) {
                 const int half = m_HourLinesWidth / 2;
                 painter.setPen(solidPen(m_HourLinesColor, m_HourLinesWidth));
                 painter.drawLine(QPoint(0, m_HourLinesLength + half - tickRadius),
                                  QPoint(0, half - tickRadius));
             }
-        } else if (m_MinuteLines) {
+        } else if (m_MinuteLines
+                   && dirty.intersects(pixelsOf(painter.worldTransform(), minuteTick, m_MinuteLinesWidth))) {
             const int half = m_MinuteLinesWidth / 2;
             painter.setPen(solidPen(m_MinuteLinesColor, m_MinuteLinesWidth));
             painter.drawLine(QPoint(0, m_MinuteLinesLength + half - tickRadius),
@@ -136,24 +263,25 @@ void VXNAnalogClock::drawTicks(QPainter &painter) const
 
 // A mark on the rim at the end time, and in its last 15 seconds an arc from
 // the mark counter-clockwise, one second of arc per second left.
+int VXNAnalogClock::endTimeRemaining(int hour, int minute, int second) const
+{
+    const int now = minute * 60 + second;
+    const int end = m_EndTimeMinute * 60 + m_EndTimeSecond;
+    if (m_EndTimeHour <= 23) {
+        const int remaining = (end + m_EndTimeHour * 3600) - (now + hour * 3600);
+        // Once the end time has passed the mark goes away until tomorrow.
+        return remaining < -86384 ? remaining + 86400 : remaining;
+    }
+    // Recurs every hour; the mark always shows.
+    const int remaining = end - now;
+    return qMax(remaining < -3584 ? remaining + 3600 : remaining, 0);
+}
+
 void VXNAnalogClock::drawEndTime(QPainter &painter) const
 {
-    const int now = m_time.minute() * 60 + m_time.second();
-    const int end = m_EndTimeMinute * 60 + m_EndTimeSecond;
-    int remaining;
-    if (m_EndTimeHour <= 23) {
-        remaining = (end + m_EndTimeHour * 3600) - (now + m_time.hour() * 3600);
-        if (remaining < -86384)
-            remaining += 86400;
-        // Once the end time has passed the mark goes away until tomorrow.
-        if (remaining < 0)
-            return;
-    } else {
-        // Recurs every hour; the mark always shows.
-        remaining = end - now;
-        if (remaining < -3584)
-            remaining += 3600;
-    }
+    const int remaining = endTimeRemaining(m_time.hour(), m_time.minute(), m_time.second());
+    if (remaining < 0)
+        return;
 
     const int e = m_EndTimeWidth / 2;
     painter.save();
@@ -189,28 +317,26 @@ void VXNAnalogClock::drawPointers(QPainter &painter) const
     painter.setBrush(QBrush(m_HourHandColor));
     painter.save();
     painter.rotate((m_time.minute() / 60.0 + m_time.hour()) * 30.0);
-    drawPointer(painter, m_HourHandBorder, m_HourHandLength, m_HourHandWidth);
+    drawPointer(painter, Pointer(m_HourHandBorder, m_HourHandLength, m_HourHandWidth));
     painter.restore();
 
     painter.setBrush(QBrush(m_MinuteHandColor));
     painter.save();
     painter.rotate((m_time.second() / 60.0 + m_time.minute()) * 6.0);
-    drawPointer(painter, m_MinuteHandBorder, m_MinuteHandLength, m_MinuteHandWidth);
+    drawPointer(painter, Pointer(m_MinuteHandBorder, m_MinuteHandLength, m_MinuteHandWidth));
     painter.restore();
 }
 
 // The ring of 60 dots just inside the rim: lit up to the current second, or
 // from it on when counting down.
-void VXNAnalogClock::drawSecondDots(QPainter &painter) const
+void VXNAnalogClock::drawSecondDots(QPainter &painter, const QRegion &dirty) const
 {
-    const int d = static_cast<int>(m_DotSize * 0.5 + 0.5);
-    const QRect dot(QPoint(-d, m_DotSize - dialRadius),
-                    QPoint(m_DotSize - d - 1, 2 * m_DotSize - dialRadius - 1));
+    const QRect dot = dotUnits(m_DotSize);
     painter.setPen(QPen(m_DotColor));
     painter.setBrush(QBrush(m_DotColor));
     for (int i = 0; i < 60; ++i) {
         const bool lit = m_SecondDotsCountDown ? i >= m_time.second() : i <= m_time.second();
-        if (lit)
+        if (lit && dirty.intersects(pixelsOf(painter.worldTransform(), dot, 1)))
             painter.drawEllipse(dot);
         painter.rotate(6.0);
     }

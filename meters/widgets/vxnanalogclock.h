@@ -7,12 +7,16 @@
 #include "vxnclocktime.h"
 
 class QPainter;
+class QRegion;
 class QTimer;
+class QTransform;
 
 // Round studio clock without numerals: hour and minute ticks, a ring of 60
 // second dots, two triangular pointers near the rim, and optional end-time
 // mark and count-down arc. Polls the time every 100 ms and repaints when the
-// second changes. The face is drawn on a 200-unit dial; no background.
+// second changes, only where the face looks different: the dots that lit or
+// went out and the pointers' old and new places. The face is drawn on a
+// 200-unit dial; no background.
 class VXNAnalogClock : public QWidget
 {
     Q_OBJECT
@@ -133,11 +137,22 @@ protected:
 private:
     // The drawing steps of a paint, in the order they are painted over each
     // other; each leaves the painter turned as the next one expects.
-    void drawTicks(QPainter &painter) const;
+    // Steps with many small shapes skip those outside `dirty`, the region
+    // being repainted.
+    void drawTicks(QPainter &painter, const QRegion &dirty) const;
     void drawEndTime(QPainter &painter) const;
     void drawCountDown(QPainter &painter) const;
     void drawPointers(QPainter &painter) const;
-    void drawSecondDots(QPainter &painter) const;
+    void drawSecondDots(QPainter &painter, const QRegion &dirty) const;
+
+    // The dial's units to the widget's pixels, as a paint sets it up.
+    QTransform dialTransform() const;
+    // Seconds left to the end time at the given time of day; below zero
+    // when the mark is gone until tomorrow.
+    int endTimeRemaining(int hour, int minute, int second) const;
+    // Where the face shown at the old time differs from the face at the
+    // time now held.
+    QRegion changedRegion(int oldHour, int oldMinute, int oldSecond) const;
 
     bool m_HourLines;
     int m_HourLinesLength;

@@ -8,11 +8,14 @@
 
 #include "vxnclocktime.h"
 
+class QRect;
+class QRegion;
 class QTimer;
 
 // Time ("hh:mm:ss") over date ("ddd d MMM yyyy"), each centred in its own
 // band with its own font and colour. Polls the clock every 100 ms and
-// repaints when the second changes; paints no background.
+// repaints when the second changes, only over the characters that changed;
+// paints no background.
 class VXNDigitalClock : public QWidget
 {
     Q_OBJECT
@@ -49,6 +52,13 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The two bands' rectangles; the date's depends on the time's font.
+    QRect timeBand() const;
+    QRect dateBand() const;
+    // Where `now` drawn centred in the band differs from `shown` drawn so.
+    QRegion textChange(const QRect &band, const QFont &font, const QString &shown,
+                       const QString &now) const;
+
     bool m_TimeDisplay;
     QFont m_TimeDisplayFont;
     QColor m_TimeDisplayFontColor;
@@ -57,6 +67,9 @@ private:
     QColor m_DateDisplayFontColor;
     QString m_timeText;
     QString m_dateText;
+    // The texts on screen, to repaint only where the new ones differ.
+    QString m_shownTimeText;
+    QString m_shownDateText;
     QTimer *m_timer;
     VXNClockTime m_time;
 };

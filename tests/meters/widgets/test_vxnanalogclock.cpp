@@ -1,8 +1,11 @@
 #include "vxnanalogclock.h"
+#include "vxndigitalclock.h"
 #include "vxntimesource.h"
 #include "widgettesting.h"
 
 #include <QMetaMethod>
+#include <QRandomGenerator>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 
@@ -12,6 +15,8 @@ namespace {
 
 QTime fixedTime;
 QDateTime fixedSource() { return QDateTime(QDate(2025, 3, 3), fixedTime); }
+QDateTime movingMoment;
+QDateTime movingSource() { return movingMoment; }
 
 // A clock that shows the time the test gives it (through the clocks' time
 // source, so one at a time).
@@ -96,6 +101,8 @@ private slots:
     void countDownArc();
     void tickLines();
     void pointersAreTrianglesInsideTheRim();
+    void changesRepaintAsAWholePaintWould_data();
+    void changesRepaintAsAWholePaintWould();
 };
 
 void TestVXNAnalogClock::metaObjectAndDefaults()
@@ -490,6 +497,98 @@ void TestVXNAnalogClock::pointersAreTrianglesInsideTheRim()
     QVERIFY(isRed(dialPixel(image, 100, 100, 90, 85)));
     const QRgb dot = dialPixel(image, 100, 100, 90, 91);
     QVERIFY2(qBlue(dot) > 200 && qRed(dot) < 60, qPrintable(QColor(dot).name()));
+}
+
+void TestVXNAnalogClock::changesRepaintAsAWholePaintWould_data()
+{
+    QTest::addColumn<bool>("countDown");
+    QTest::newRow("the window's clocks") << false;
+    QTest::newRow("dots counting down, end-time mark and arc") << true;
+}
+
+void TestVXNAnalogClock::changesRepaintAsAWholePaintWould()
+{
+    QFETCH(bool, countDown);
+
+    // Two windows with the window's pair of clocks, the analog face over
+    // the digital one's bands: in one the clocks repaint what changed, in
+    // the other everything. What reaches the screen must not differ.
+    struct Pair
+    {
+        QWidget window;
+        PaintCounting<VXNDigitalClock> digital{&window};
+        PaintCounting<VXNAnalogClock> analog{&window};
+    } partial, whole;
+    for (Pair *p : {&partial, &whole}) {
+        p->window.resize(430, 430);
+        p->window.setPalette(QPalette(QColor(20, 30, 60)));
+        p->digital.setGeometry(10, 185, 410, 111);
+        QFont bold;
+        bold.setWeight(75);
+        p->digital.setFont(bold);   // the bands' fonts take the weight from it
+        p->digital.setTimeDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 40));
+        p->digital.setTimeDisplayFontColor(Qt::white);
+        p->digital.setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));
+        p->digital.setDateDisplayFontColor(Qt::white);
+        VXNAnalogClock &a = p->analog;
+        a.setGeometry(10, 10, 410, 410);
+        a.setHourLines(true);
+        a.setHourLinesColor(Qt::green);
+        a.setMinuteLines(true);
+        a.setDotSize(4);
+        a.setDotColor(Qt::white);
+        a.setSecondDotsCountDown(countDown);
+        a.setHourHandColor(QColor(255, 0, 0, 128));
+        a.setHourHandBorder(24);
+        a.setMinuteHandColor(QColor(0, 0, 255, 128));
+        a.setMinuteHandBorder(8);
+        a.setMinuteHandLength(28);
+        a.setEndTime(countDown);
+        a.setEndTimeHour(0);
+        a.setEndTimeMinute(0);
+        a.setEndTimeSecond(5);
+        a.setEndTimeWidth(4);
+        a.setCountDownTime(countDown ? 40.0f : 0.0f);
+        a.raise();
+    }
+    movingMoment = QDateTime(QDate(2025, 12, 31), QTime(23, 59, 30));
+    setVXNTimeSource(&movingSource);
+    partial.window.show();
+    whole.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&partial.window));
+    QVERIFY(QTest::qWaitForWindowExposed(&whole.window));
+
+    // Seconds past the minute, hour, day and year and past the end time,
+    // past a quarter past three (both pointers over the time band), then
+    // steps and jumps at random.
+    QRandomGenerator random(countDown ? 11 : 7);
+    for (int step = 0; step < 160; ++step) {
+        if (step == 60)
+            movingMoment = QDateTime(QDate(2026, 1, 1), QTime(3, 14, 50));
+        else if (step < 80)
+            movingMoment = movingMoment.addSecs(1);
+        else if (random.bounded(6) == 0)
+            movingMoment = movingMoment.addSecs(random.bounded(1, 90000));
+        else
+            movingMoment = movingMoment.addSecs(random.bounded(1, 4));
+        for (Pair *p : {&partial, &whole}) {
+            p->digital.checkTime();
+            p->analog.checkTime();
+        }
+        whole.digital.update();
+        whole.analog.update();
+        flushEvents();
+        const QImage shownPartial = partial.window.screen()->grabWindow(partial.window.winId()).toImage();
+        const QImage shownWhole = whole.window.screen()->grabWindow(whole.window.winId()).toImage();
+        QVERIFY2(shownPartial == shownWhole, qPrintable(movingMoment.toString(Qt::ISODate)));
+    }
+    setVXNTimeSource(nullptr);
+    // Even with the jumps and new minutes, which repaint whole, less than
+    // half of either clock is repainted.
+    QVERIFY2(partial.analog.paintedPixels * 2 < whole.analog.paintedPixels,
+             qPrintable(QString::number(partial.analog.paintedPixels)));
+    QVERIFY2(partial.digital.paintedPixels * 2 < whole.digital.paintedPixels,
+             qPrintable(QString::number(partial.digital.paintedPixels)));
 }
 
 QTEST_MAIN(TestVXNAnalogClock)

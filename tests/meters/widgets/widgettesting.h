@@ -21,12 +21,15 @@ public:
     using W::W;
     int paints = 0;
     long paintedRows = 0;  // heights of the painted rectangles, summed
+    long paintedPixels = 0;  // areas of the painted regions, summed
 
 protected:
     void paintEvent(QPaintEvent *event) override
     {
         ++paints;
         paintedRows += event->rect().height();
+        for (const QRect &r : event->region())
+            paintedPixels += long(r.width()) * r.height();
         W::paintEvent(event);
     }
 };
