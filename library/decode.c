@@ -21,6 +21,7 @@ struct message_entry {
 };
 
 /* Indexed by message number (header bits 5-0). */
+/* clang-format off */
 static const struct message_entry message_table[64] = {
     [1]  = {0x00, K_REPLY, B_FIRMWARE, 0},
     [2]  = {0x20, K_EVENT, B_I32, 2},
@@ -64,6 +65,7 @@ static const struct message_entry message_table[64] = {
     [50] = {0x50, K_BOTH, B_U8, 8},
     [51] = {0x51, K_BOTH, B_I32, 1},
 };
+/* clang-format on */
 
 /* Appends the decimal digits of v; snprintf would cost more than the
  * whole rest of the decoder. */

@@ -18,6 +18,7 @@ struct CommandCase {
 
 std::vector<CommandCase> command_cases()
 {
+    // clang-format off
     return {
         {"ctrl_led", [](korvane_handle h) { return korvane_ctrl_led(h, 0x101, 3); }, {4, 2, 0x01, 3},
          "korvane_ctrl_led(): id: 0x101, color: 0x03"},
@@ -84,6 +85,7 @@ std::vector<CommandCase> command_cases()
         {"config_mic_on", [](korvane_handle h) { return korvane_config_mic_on(h, -1); }, {3, 51, 0xFF},
          "korvane_config_mic_on(): trigger: 0xffffffff"},
     };
+    // clang-format on
 }
 
 Bytes framed(Bytes message)

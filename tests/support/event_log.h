@@ -19,6 +19,7 @@ namespace kt {
 // Size of the data block the library hands over for an event id.
 inline size_t block_size(int id)
 {
+    // clang-format off
     switch (id) {
     case 0x00: return sizeof(korvane_firmware);
     case 0x20: case 0x63: case 0x67: case 0x68: return 2 * 4;
@@ -38,6 +39,7 @@ inline size_t block_size(int id)
         return 8 * 4;
     default: return 0;
     }
+    // clang-format on
 }
 
 // One delivered event, its block copied byte for byte.

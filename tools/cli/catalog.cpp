@@ -67,6 +67,7 @@ constexpr Arg kConfig{"config", 0, 255};
 constexpr Arg kFlags{"flags", 0, 255};
 constexpr Arg kCue{"cue", 0, 10};
 
+// clang-format off
 const std::vector<Command> kCommands = {
     {"ctrl-led", {{"id", 0, 255}, {"color", 0, 255}},
      [](korvane_handle h, const V &v) { return korvane_ctrl_led(h, v[0], v[1]); }},
@@ -141,6 +142,7 @@ const std::vector<Command> kCommands = {
     {"config-mic-on", {{"trigger", 0, 255}},
      [](korvane_handle h, const V &v) { return korvane_config_mic_on(h, v[0]); }},
 };
+// clang-format on
 
 }  // namespace
 
