@@ -17,54 +17,54 @@ static int send_command(korvane_handle h, int number, int count, const int *args
 
 #define U(x) ((unsigned)(int)(x))
 
-#define COMMAND0(name, number)                                                                                  \
-    KORVANE_API int name(korvane_handle h)                                                                      \
-    {                                                                                                           \
-        if (!h)                                                                                                 \
-            return -1;                                                                                          \
-        korvane_log(h, "%s()", #name);                                                                          \
-        return send_command(h, number, 0, NULL);                                                                \
+#define COMMAND0(name, number)                                                                                         \
+    KORVANE_API int name(korvane_handle h)                                                                             \
+    {                                                                                                                  \
+        if (!h)                                                                                                        \
+            return -1;                                                                                                 \
+        korvane_log(h, "%s()", #name);                                                                                 \
+        return send_command(h, number, 0, NULL);                                                                       \
     }
 
-#define COMMAND1(name, number, t1, a1)                                                                          \
-    KORVANE_API int name(korvane_handle h, t1 a1)                                                               \
-    {                                                                                                           \
-        const int args[] = {a1};                                                                                \
-        if (!h)                                                                                                 \
-            return -1;                                                                                          \
-        korvane_log(h, "%s(): " #a1 ": 0x%.2x", #name, U(a1));                                                  \
-        return send_command(h, number, 1, args);                                                                \
+#define COMMAND1(name, number, t1, a1)                                                                                 \
+    KORVANE_API int name(korvane_handle h, t1 a1)                                                                      \
+    {                                                                                                                  \
+        const int args[] = {a1};                                                                                       \
+        if (!h)                                                                                                        \
+            return -1;                                                                                                 \
+        korvane_log(h, "%s(): " #a1 ": 0x%.2x", #name, U(a1));                                                         \
+        return send_command(h, number, 1, args);                                                                       \
     }
 
-#define COMMAND2(name, number, t1, a1, t2, a2)                                                                  \
-    KORVANE_API int name(korvane_handle h, t1 a1, t2 a2)                                                        \
-    {                                                                                                           \
-        const int args[] = {a1, a2};                                                                            \
-        if (!h)                                                                                                 \
-            return -1;                                                                                          \
-        korvane_log(h, "%s(): " #a1 ": 0x%.2x, " #a2 ": 0x%.2x", #name, U(a1), U(a2));                           \
-        return send_command(h, number, 2, args);                                                                \
+#define COMMAND2(name, number, t1, a1, t2, a2)                                                                         \
+    KORVANE_API int name(korvane_handle h, t1 a1, t2 a2)                                                               \
+    {                                                                                                                  \
+        const int args[] = {a1, a2};                                                                                   \
+        if (!h)                                                                                                        \
+            return -1;                                                                                                 \
+        korvane_log(h, "%s(): " #a1 ": 0x%.2x, " #a2 ": 0x%.2x", #name, U(a1), U(a2));                                 \
+        return send_command(h, number, 2, args);                                                                       \
     }
 
-#define COMMAND3(name, number, a1, a2, a3)                                                                      \
-    KORVANE_API int name(korvane_handle h, int a1, int a2, int a3)                                              \
-    {                                                                                                           \
-        const int args[] = {a1, a2, a3};                                                                        \
-        if (!h)                                                                                                 \
-            return -1;                                                                                          \
-        korvane_log(h, "%s(): " #a1 ": 0x%.2x, " #a2 ": 0x%.2x, " #a3 ": 0x%.2x", #name, U(a1), U(a2), U(a3));   \
-        return send_command(h, number, 3, args);                                                                \
+#define COMMAND3(name, number, a1, a2, a3)                                                                             \
+    KORVANE_API int name(korvane_handle h, int a1, int a2, int a3)                                                     \
+    {                                                                                                                  \
+        const int args[] = {a1, a2, a3};                                                                               \
+        if (!h)                                                                                                        \
+            return -1;                                                                                                 \
+        korvane_log(h, "%s(): " #a1 ": 0x%.2x, " #a2 ": 0x%.2x, " #a3 ": 0x%.2x", #name, U(a1), U(a2), U(a3));         \
+        return send_command(h, number, 3, args);                                                                       \
     }
 
-#define COMMAND4(name, number, a1, a2, a3, a4)                                                                  \
-    KORVANE_API int name(korvane_handle h, int a1, int a2, int a3, int a4)                                      \
-    {                                                                                                           \
-        const int args[] = {a1, a2, a3, a4};                                                                    \
-        if (!h)                                                                                                 \
-            return -1;                                                                                          \
-        korvane_log(h, "%s(): " #a1 ": 0x%.2x, " #a2 ": 0x%.2x, " #a3 ": 0x%.2x, " #a4 ": 0x%.2x", #name, U(a1), \
-                    U(a2), U(a3), U(a4));                                                                       \
-        return send_command(h, number, 4, args);                                                                \
+#define COMMAND4(name, number, a1, a2, a3, a4)                                                                         \
+    KORVANE_API int name(korvane_handle h, int a1, int a2, int a3, int a4)                                             \
+    {                                                                                                                  \
+        const int args[] = {a1, a2, a3, a4};                                                                           \
+        if (!h)                                                                                                        \
+            return -1;                                                                                                 \
+        korvane_log(h, "%s(): " #a1 ": 0x%.2x, " #a2 ": 0x%.2x, " #a3 ": 0x%.2x, " #a4 ": 0x%.2x", #name, U(a1),       \
+                    U(a2), U(a3), U(a4));                                                                              \
+        return send_command(h, number, 4, args);                                                                       \
     }
 
 COMMAND2(korvane_ctrl_led, 2, int, id, int, color)
@@ -118,10 +118,8 @@ KORVANE_API int korvane_config_silence_detection(korvane_handle h, int8_t thresh
     const int args[] = {threshold, interval, interval_unit, source, config};
     if (!h)
         return -1;
-    korvane_log(h,
-                "%s(): threshold: 0x%.2x, interval: 0x%.2x, interval_unit: 0x%.2x, source: 0x%.2x, config: 0x%.2x",
-                "korvane_config_silence_detection", U(threshold), U(interval), U(interval_unit), U(source),
-                U(config));
+    korvane_log(h, "%s(): threshold: 0x%.2x, interval: 0x%.2x, interval_unit: 0x%.2x, source: 0x%.2x, config: 0x%.2x",
+                "korvane_config_silence_detection", U(threshold), U(interval), U(interval_unit), U(source), U(config));
     return send_command(h, 28, 5, args);
 }
 

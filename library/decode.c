@@ -5,13 +5,11 @@
 
 #include <string.h>
 
-enum block_type {
-    B_NONE = 0, B_FIRMWARE, B_I32, B_U8, B_U16, B_GPO, B_CUE, B_LAMPS, B_SILENCE, B_FLAGS11, B_METERS
-};
+enum block_type { B_NONE = 0, B_FIRMWARE, B_I32, B_U8, B_U16, B_GPO, B_CUE, B_LAMPS, B_SILENCE, B_FLAGS11, B_METERS };
 
 #define K_REPLY 1u
 #define K_EVENT 2u
-#define K_BOTH (K_REPLY | K_EVENT)
+#define K_BOTH  (K_REPLY | K_EVENT)
 
 struct message_entry {
     uint8_t id;
@@ -129,12 +127,8 @@ static int decode_message(const uint8_t *message, korvane_event *event, korvane_
         for (i = 0; i < entry->count; ++i)
             block->i32[i] = data[i];
         break;
-    case B_U8:
-        memcpy(block->u8, data, entry->count);
-        break;
-    case B_U16:
-        block->u16 = (uint16_t)(data[0] | (data[1] << 8));
-        break;
+    case B_U8: memcpy(block->u8, data, entry->count); break;
+    case B_U16: block->u16 = (uint16_t)(data[0] | (data[1] << 8)); break;
     case B_GPO:
         for (i = 0; i < 2; ++i) {
             block->gpo.gpo[i].trigger = data[4 * i];
@@ -171,8 +165,7 @@ static int decode_message(const uint8_t *message, korvane_event *event, korvane_
         for (i = 0; i < 6; ++i)
             block->meters[i] = (float)(data[i] & 0x3F) - 50.0f + (float)(data[i] >> 6) * 0.25f;
         break;
-    default:
-        return 0;
+    default: return 0;
     }
 
     event->id = entry->id;

@@ -1,7 +1,7 @@
 /* Handles, UDP transport, the reader and keep-alive threads, callback
  * registration and error texts. */
 #ifndef _GNU_SOURCE
-#define _GNU_SOURCE
+#    define _GNU_SOURCE
 #endif
 #include "korvane_internal.h"
 
@@ -12,21 +12,21 @@
 #include <time.h>
 
 #ifdef _WIN32
-#  define korvane_socket_error() WSAGetLastError()
-#  define KORVANE_INVALID_SOCKET INVALID_SOCKET
-#  define korvane_closesocket closesocket
+#    define korvane_socket_error() WSAGetLastError()
+#    define KORVANE_INVALID_SOCKET INVALID_SOCKET
+#    define korvane_closesocket    closesocket
 #else
-#  include <arpa/inet.h>
-#  include <fcntl.h>
-#  include <poll.h>
-#  include <sys/socket.h>
-#  include <unistd.h>
-#  ifdef __linux__
-#    include <sys/eventfd.h>
-#  endif
-#  define korvane_socket_error() errno
-#  define KORVANE_INVALID_SOCKET (-1)
-#  define korvane_closesocket close
+#    include <arpa/inet.h>
+#    include <fcntl.h>
+#    include <poll.h>
+#    include <sys/socket.h>
+#    include <unistd.h>
+#    ifdef __linux__
+#        include <sys/eventfd.h>
+#    endif
+#    define korvane_socket_error() errno
+#    define KORVANE_INVALID_SOCKET (-1)
+#    define korvane_closesocket    close
 #endif
 
 #define KEEP_ALIVE_INTERVAL_MS 1000

@@ -10,11 +10,11 @@
 #include <stdio.h>
 
 #ifdef _WIN32
-#  include <winsock2.h>
-#  include <ws2tcpip.h>
+#    include <winsock2.h>
+#    include <ws2tcpip.h>
 typedef SOCKET korvane_socket;
 #else
-#  include <netinet/in.h>
+#    include <netinet/in.h>
 typedef int korvane_socket;
 #endif
 #include <pthread.h> /* winpthreads on Windows */
@@ -24,9 +24,9 @@ extern "C" {
 #endif
 
 #define KORVANE_RX_BUFFER_SIZE 256
-#define KORVANE_DATAGRAM_SIZE (2 + KORVANE_PROTOCOL_MESSAGE_SIZE)
-#define KORVANE_MARKER 0xA0
-#define KORVANE_LOG_TEXT_MAX 500 /* message text of one log line incl. NUL */
+#define KORVANE_DATAGRAM_SIZE  (2 + KORVANE_PROTOCOL_MESSAGE_SIZE)
+#define KORVANE_MARKER         0xA0
+#define KORVANE_LOG_TEXT_MAX   500 /* message text of one log line incl. NUL */
 
 struct korvane_handle_record {
     uint16_t recv_port;
@@ -50,8 +50,8 @@ struct korvane_handle_record {
 
     /* Stopping without thread cancellation: the reader polls the socket
      * together with wake_fd, the keep-alive thread waits on ka_cond. */
-    int reader_stop;    /* accessed atomically */
-    int wake_fd[2];     /* eventfd in [0] (and [1] = -1) or a pipe */
+    int reader_stop; /* accessed atomically */
+    int wake_fd[2];  /* eventfd in [0] (and [1] = -1) or a pipe */
     pthread_mutex_t ka_lock;
     pthread_cond_t ka_cond;
     clockid_t ka_clock; /* the clock ka_cond measures its time-outs with */
@@ -93,8 +93,8 @@ void korvane_error(korvane_handle handle, const char *format, ...)
     ;
 /* korvane_open that also copies the failure text into error_text, since the
  * handle that held it is gone when open fails. */
-korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t send_port,
-                               char *error_text, size_t error_size);
+korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t send_port, char *error_text,
+                               size_t error_size);
 
 /* logging.c */
 void log_start(FILE **stream, int number);

@@ -1,6 +1,6 @@
 /* Log file routines, korvane_logging and the version text. */
 #ifndef _GNU_SOURCE
-#define _GNU_SOURCE
+#    define _GNU_SOURCE
 #endif
 #include "korvane_internal.h"
 #include "korvane_version.h"
@@ -10,7 +10,7 @@
 #include <time.h>
 
 #ifndef _WIN32
-#  include <arpa/inet.h>
+#    include <arpa/inet.h>
 #endif
 
 #define LOG_DASHES "----------------------------------------------------"
@@ -124,9 +124,9 @@ static pthread_once_t version_once = PTHREAD_ONCE_INIT;
 /* Formatted once: callers on several threads then only read the buffer. */
 static void format_version(void)
 {
-    snprintf(versionString, sizeof versionString, "Korvane Library v%d.%d.%d.%d - %s (%s) - VXN",
-             KORVANE_VERSION_MAJOR, KORVANE_VERSION_MINOR, KORVANE_VERSION_BUILD, KORVANE_VERSION_REVISION,
-             KORVANE_BUILD_DATE, KORVANE_BUILD_TIME);
+    snprintf(versionString, sizeof versionString, "Korvane Library v%d.%d.%d.%d - %s (%s) - VXN", KORVANE_VERSION_MAJOR,
+             KORVANE_VERSION_MINOR, KORVANE_VERSION_BUILD, KORVANE_VERSION_REVISION, KORVANE_BUILD_DATE,
+             KORVANE_BUILD_TIME);
 }
 
 KORVANE_API const char *korvane_library_version(int *version)

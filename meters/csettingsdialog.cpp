@@ -37,7 +37,9 @@ bool usablePort(const QString &text)
 class PortValidator : public QIntValidator
 {
 public:
-    explicit PortValidator(QObject *parent) : QIntValidator(1, 65535, parent) {}
+    explicit PortValidator(QObject *parent)
+        : QIntValidator(1, 65535, parent)
+    {}
 
     State validate(QString &input, int &pos) const override
     {
@@ -52,11 +54,12 @@ public:
 
 const char *const badPortStyle = "QLineEdit { border: 2px solid red; }";
 
-} // namespace
+}  // namespace
 
-CSettingsDialog::CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults,
-                                 QString remote_host, QWidget *parent)
-    : QDialog(parent), ui(new Ui::CSettingsDialog)
+CSettingsDialog::CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults, QString remote_host,
+                                 QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::CSettingsDialog)
 {
     ui->setupUi(this);
 
@@ -159,7 +162,8 @@ void CSettingsDialog::lookedUp(QHostInfo info)
         }
     }
     if (address.isEmpty()) {
-        qDebug() << "Lookup failed:" << "no IPv4 address for" << info.hostName();
+        qDebug() << "Lookup failed:"
+                 << "no IPv4 address for" << info.hostName();
         return;
     }
 

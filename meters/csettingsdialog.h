@@ -20,15 +20,14 @@ public:
     static constexpr quint16 DefaultSendPort = 18153;
     static constexpr quint16 DefaultRecvPort = 18150;
 
-    CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults,
-                    QString remote_host, QWidget *parent = nullptr);
+    CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults, QString remote_host,
+                    QWidget *parent = nullptr);
     ~CSettingsDialog() override;
 
 signals:
     // Ports travel as the low 16 bits of the port number: a port above 32767
     // arrives negative and is read back as quint16 by the receiver.
-    void setUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults,
-                     QString remote_host);
+    void setUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults, QString remote_host);
 
 private slots:
     void on_checkBox_use_defaults_toggled(bool checked);
@@ -44,4 +43,4 @@ private:
     Ui::CSettingsDialog *ui;
 };
 
-#endif // CSETTINGSDIALOG_H
+#endif  // CSETTINGSDIALOG_H

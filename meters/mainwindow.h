@@ -43,15 +43,13 @@ public:
     // maximised window's frame); 0 when none does or there is only one.
     static int screenIndexAt(int x, bool maximised, const QList<QRect> &availableGeometries);
 
-    struct ModuleLampColour
-    {
+    struct ModuleLampColour {
         int active;
         int activeAndFader;
         int inactive;
     };
 
-    struct SilenceDetectionConfig
-    {
+    struct SilenceDetectionConfig {
         qint8 threshold;
         quint8 interval;
         int intervalUnit;
@@ -164,7 +162,7 @@ private:
     QTimer *micDisplayTimer = nullptr;
     QTimer *keepAliveTimeoutTimer = nullptr;
     QElapsedTimer *micElapsed = nullptr;
-    QSize windowSize;   // invalid until the first resize
+    QSize windowSize;  // invalid until the first resize
     QPixmap statusBackground;
     QPixmap frameBackground;
     QPixmap scaledStatusBackground;
@@ -221,4 +219,4 @@ private:
     friend class TestMainWindow;
 };
 
-#endif // MAINWINDOW_H
+#endif  // MAINWINDOW_H

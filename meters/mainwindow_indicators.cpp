@@ -25,7 +25,7 @@ QString lampStyle(int lamp, int colour)
         .arg(QLatin1String(name));
 }
 
-} // namespace
+}  // namespace
 
 void MainWindow::setSignalIcon(QWidget *widget, const char *name, bool active)
 {
@@ -203,8 +203,7 @@ void MainWindow::onConfigSilenceDetection()
             ui->ProgLeft->setShowMarker(true);
             ui->ProgRight->setShowMarker(true);
             break;
-        default:
-            break;
+        default: break;
         }
     } else {
         ui->ProgLeft->setShowMarker(false);

@@ -32,45 +32,24 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
         emit doKeepAliveTimer();
         takeLevels(static_cast<const float *>(event->data));
         break;
-    case KORVANE_ID_CONFIG_ON:
-        takeLampColours(static_cast<const korvane_lamp_colours *>(event->data));
-        break;
+    case KORVANE_ID_CONFIG_ON: takeLampColours(static_cast<const korvane_lamp_colours *>(event->data)); break;
     case KORVANE_ID_CONFIG_SILENCE_DETECTION:
         takeSilenceConfig(static_cast<const korvane_silence *>(event->data));
         break;
-    case KORVANE_ID_MODULE_ON:
-        take(values, moduleOnState, ThenRedrawModules);
-        break;
-    case KORVANE_ID_FADER:
-        take(values, moduleFaderState, ThenRedrawModules);
-        break;
-    case KORVANE_ID_MODULE_SOURCE:
-        take(values, moduleSource, ThenSetSourceLabels);
-        break;
+    case KORVANE_ID_MODULE_ON: take(values, moduleOnState, ThenRedrawModules); break;
+    case KORVANE_ID_FADER: take(values, moduleFaderState, ThenRedrawModules); break;
+    case KORVANE_ID_MODULE_SOURCE: take(values, moduleSource, ThenSetSourceLabels); break;
     case KORVANE_ID_VOICE_TRACK:
         // The voice-track blink timer reads these.
         take(values, voiceTrackState, ThenNothing);
         break;
-    case KORVANE_ID_NON_STOP:
-        take(values, {&nonStopState}, ThenRedrawSignals);
-        break;
-    case KORVANE_ID_MIC_ON:
-        take(values, {&micOnState}, ThenHandleMicTimer | ThenRedrawSignals);
-        break;
-    case KORVANE_ID_ON_AIR:
-        take(values, {&onAir1State, &onAir2State}, ThenRedrawSignals);
-        break;
-    case KORVANE_ID_SILENCE:
-        take(values, {&silenceState}, ThenRedrawSignals);
-        break;
-    case KORVANE_ID_CRM_MUTE:
-        take(values, {&crmMuteState}, ThenRedrawSignals);
-        break;
-    case KORVANE_ID_PHONE:
-        take(values, {&phoneState}, ThenRedrawSignals);
-        break;
-    default:
-        break;
+    case KORVANE_ID_NON_STOP: take(values, {&nonStopState}, ThenRedrawSignals); break;
+    case KORVANE_ID_MIC_ON: take(values, {&micOnState}, ThenHandleMicTimer | ThenRedrawSignals); break;
+    case KORVANE_ID_ON_AIR: take(values, {&onAir1State, &onAir2State}, ThenRedrawSignals); break;
+    case KORVANE_ID_SILENCE: take(values, {&silenceState}, ThenRedrawSignals); break;
+    case KORVANE_ID_CRM_MUTE: take(values, {&crmMuteState}, ThenRedrawSignals); break;
+    case KORVANE_ID_PHONE: take(values, {&phoneState}, ThenRedrawSignals); break;
+    default: break;
     }
 }
 
@@ -137,7 +116,8 @@ void MainWindow::follow(unsigned then)
         announce(silenceConfigPending, &MainWindow::doConfigSilenceDetection);
     // The texts are set on the GUI thread.
     if ((then & ThenSetSourceLabels) && sourceLabelsPending.testAndSetOrdered(0, 1))
-        QMetaObject::invokeMethod(this, [this] { applySourceLabels(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { applySourceLabels(); }, Qt::QueuedConnection);
     // The mic timer learns of a new state before the signals are redrawn.
     if (then & ThenHandleMicTimer)
         announce(micTimerPending, &MainWindow::doHandleMicTimer);

@@ -32,7 +32,7 @@ void setPointSize(QWidget *widget, const QFont &base, int size)
     widget->setFont(font);
 }
 
-} // namespace
+}  // namespace
 
 QWidget *MainWindow::designWidget(int index) const
 {
@@ -44,14 +44,12 @@ QWidget *MainWindow::designWidget(int index) const
 void MainWindow::recordDesignRects()
 {
     QWidget *const widgets[designRectCount] = {
-        ui->ProgLeft, ui->ProgRight, ui->CrmLeft, ui->CrmRight,
-        ui->AnalogClock, ui->DigitalClock,
-        ui->proglabel, ui->crmlabel, ui->timelabel, ui->signalslabel, ui->footerlabel,
-        settingsButton,
-        moduleLamps[0], moduleLamps[1], moduleLamps[2], moduleLamps[3], moduleLamps[4], moduleLamps[5],
-        ui->label_src_1, ui->label_src_2, ui->label_src_3, ui->label_src_4, ui->label_src_5, ui->label_src_6,
-        ui->label_telring, ui->label_onair1, ui->label_onair2, nonStopIndicator,
-        ui->label_silence, ui->label_micon, ui->label_crmmute, ui->label_mictime,
+        ui->ProgLeft,      ui->ProgRight,     ui->CrmLeft,      ui->CrmRight,     ui->AnalogClock,   ui->DigitalClock,
+        ui->proglabel,     ui->crmlabel,      ui->timelabel,    ui->signalslabel, ui->footerlabel,   settingsButton,
+        moduleLamps[0],    moduleLamps[1],    moduleLamps[2],   moduleLamps[3],   moduleLamps[4],    moduleLamps[5],
+        ui->label_src_1,   ui->label_src_2,   ui->label_src_3,  ui->label_src_4,  ui->label_src_5,   ui->label_src_6,
+        ui->label_telring, ui->label_onair1,  ui->label_onair2, nonStopIndicator, ui->label_silence, ui->label_micon,
+        ui->label_crmmute, ui->label_mictime,
     };
     for (int i = 0; i < designRectCount; ++i) {
         designWidgets[i] = widgets[i];
@@ -71,10 +69,8 @@ void MainWindow::relayout()
     const int width = windowSize.width();
     const int height = windowSize.height();
 
-    scaledStatusBackground =
-        statusBackground.scaled(windowSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    scaledFrameBackground =
-        frameBackground.scaled(windowSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaledStatusBackground = statusBackground.scaled(windowSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    scaledFrameBackground = frameBackground.scaled(windowSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
     int x0 = 0;
     int y0 = 0;
@@ -85,21 +81,21 @@ void MainWindow::relayout()
             // Wider than the canvas: full height, bars left and right.
             const int contentWidth = (height * canvasWidth) / canvasHeight;
             x0 = (width - contentWidth) / 2;
-            scale = static_cast<float>((static_cast<double>(contentWidth) / canvasWidth
-                                        + static_cast<double>(height) / canvasHeight) / 2.0);
+            scale = static_cast<float>(
+                (static_cast<double>(contentWidth) / canvasWidth + static_cast<double>(height) / canvasHeight) / 2.0);
         } else {
             // Taller than (or as wide as) the canvas: full width, bars top and bottom.
             const int contentHeight = (width * canvasHeight) / canvasWidth;
             y0 = (height - contentHeight) / 2;
-            scale = static_cast<float>((static_cast<double>(width) / canvasWidth
-                                        + static_cast<double>(contentHeight) / canvasHeight) / 2.0);
+            scale = static_cast<float>(
+                (static_cast<double>(width) / canvasWidth + static_cast<double>(contentHeight) / canvasHeight) / 2.0);
         }
     }
 
     for (int i = 0; i < designRectCount; ++i) {
         const QRect &r = designRects[i];
-        designWidgets[i]->setGeometry(scaled(r.x(), scale) + x0, scaled(r.y(), scale) + y0,
-                                      scaled(r.width(), scale), scaled(r.height(), scale));
+        designWidgets[i]->setGeometry(scaled(r.x(), scale) + x0, scaled(r.y(), scale) + y0, scaled(r.width(), scale),
+                                      scaled(r.height(), scale));
     }
 
     const QFont caption = ui->proglabel->font();

@@ -30,15 +30,15 @@ const int versionRevision = TAVELIN_VERSION_REVISION;
 
 const char *const defaultRemoteHost = "127.0.0.1";
 
-} // namespace
+}  // namespace
 
 // The steps run in this order: the clickable labels must exist before the
 // design rectangles are recorded, the connections before the first queued
 // call can arrive, the studio screen before a restored full screen, and the
 // library handle opens last.
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent),
-      ui(new Ui_MainWindow)
+    : QMainWindow(parent)
+    , ui(new Ui_MainWindow)
 {
     ui->setupUi(this);
     // The form's design text must not show before the mic timer has a time.

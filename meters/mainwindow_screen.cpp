@@ -12,7 +12,7 @@ namespace {
 
 const int pointerIdleMs = 3000;
 
-} // namespace
+}  // namespace
 
 void MainWindow::setUpStudioScreen()
 {

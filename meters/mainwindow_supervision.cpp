@@ -21,22 +21,28 @@ const int micDisplayMs = 100;
 
 // The whole state the display needs, in the order the mixer is asked.
 const int stateRequestIds[] = {
-    KORVANE_ID_MODULE_SOURCE, KORVANE_ID_MODULE_ON, KORVANE_ID_FADER,
-    KORVANE_ID_CONFIG_ON, KORVANE_ID_CONFIG_SILENCE_DETECTION, KORVANE_ID_VOICE_TRACK,
-    KORVANE_ID_ON_AIR, KORVANE_ID_NON_STOP, KORVANE_ID_SILENCE,
-    KORVANE_ID_MIC_ON, KORVANE_ID_CRM_MUTE,
+    KORVANE_ID_MODULE_SOURCE,
+    KORVANE_ID_MODULE_ON,
+    KORVANE_ID_FADER,
+    KORVANE_ID_CONFIG_ON,
+    KORVANE_ID_CONFIG_SILENCE_DETECTION,
+    KORVANE_ID_VOICE_TRACK,
+    KORVANE_ID_ON_AIR,
+    KORVANE_ID_NON_STOP,
+    KORVANE_ID_SILENCE,
+    KORVANE_ID_MIC_ON,
+    KORVANE_ID_CRM_MUTE,
 };
 
 const char *const onlineBackground = ":/resources/png/background_online.png";
 const char *const offlineBackground = ":/resources/png/background_offline.png";
 
-} // namespace
+}  // namespace
 
 void MainWindow::connectToMixer()
 {
     const QByteArray host = remoteHost.toUtf8();
-    handle = korvane_open(host.constData(), static_cast<quint16>(udpRecvPort),
-                          static_cast<quint16>(udpSendPort));
+    handle = korvane_open(host.constData(), static_cast<quint16>(udpRecvPort), static_cast<quint16>(udpSendPort));
     if (!handle)
         return;
 
@@ -116,8 +122,7 @@ void MainWindow::onlineStatusChanged()
 
 void MainWindow::openSettings()
 {
-    QPointer<CSettingsDialog> dialog =
-        new CSettingsDialog(udpSendPort, udpRecvPort, useDefaultPorts, remoteHost, this);
+    QPointer<CSettingsDialog> dialog = new CSettingsDialog(udpSendPort, udpRecvPort, useDefaultPorts, remoteHost, this);
     connect(dialog, SIGNAL(setUdpPorts(qint16, qint16, bool, QString)), this,
             SLOT(onSetUdpPorts(qint16, qint16, bool, QString)));
 
@@ -131,8 +136,7 @@ void MainWindow::openSettings()
     }
 }
 
-void MainWindow::onSetUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults,
-                               QString remote_host)
+void MainWindow::onSetUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults, QString remote_host)
 {
     udpSendPort = udp_send_port;
     udpRecvPort = udp_recv_port;

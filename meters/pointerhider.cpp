@@ -9,7 +9,9 @@
 #include <QWindow>
 
 PointerHider::PointerHider(QWidget *window, int idleMs)
-    : QObject(window), window(window), idleTimer(new QTimer(this))
+    : QObject(window)
+    , window(window)
+    , idleTimer(new QTimer(this))
 {
     // The user sees when the pointer goes: time it precisely.
     idleTimer->setTimerType(Qt::PreciseTimer);
@@ -38,7 +40,7 @@ bool PointerHider::eventFilter(QObject *object, QEvent *event)
         if (event->type() == QEvent::WindowStateChange)
             follow();
         else if (event->type() == QEvent::Show && active)
-            watchMoves(); // the native window may only exist from now on
+            watchMoves();  // the native window may only exist from now on
     } else if (object == watched && event->type() == QEvent::MouseMove) {
         pointerMoved(static_cast<QMouseEvent *>(event)->globalPos());
     }

@@ -41,4 +41,4 @@ private:
     bool hidden = false;
 };
 
-#endif // POINTERHIDER_H
+#endif  // POINTERHIDER_H

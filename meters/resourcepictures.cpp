@@ -50,7 +50,7 @@ bool isResourcePicture(const QString &fileName)
     return fileName.startsWith(QLatin1String(":/")) && fileName.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
 }
 
-} // namespace
+}  // namespace
 
 std::shared_ptr<ResourcePicture> ResourcePicture::of(const QString &path)
 {
@@ -116,8 +116,8 @@ ResourcePicture *ResourcePictureEngine::pick(QIcon::Mode mode, QIcon::State stat
 {
     // The picture for this mode and state, else the normal one of the state,
     // else any.
-    for (const int key : {modeStateKey(mode, state), modeStateKey(QIcon::Normal, state),
-                          modeStateKey(QIcon::Normal, QIcon::Off)}) {
+    for (const int key :
+         {modeStateKey(mode, state), modeStateKey(QIcon::Normal, state), modeStateKey(QIcon::Normal, QIcon::Off)}) {
         const auto found = m_pictures.constFind(key);
         if (found != m_pictures.constEnd())
             return found.value().get();
@@ -170,8 +170,8 @@ void ResourcePictureEngine::addPixmap(const QPixmap &pixmap, QIcon::Mode mode, Q
     if (pixmap.isNull())
         return;
     // Not a resource picture: this icon keeps its own decoded copy.
-    std::shared_ptr<ResourcePicture> own(new ResourcePicture(
-        pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied)));
+    std::shared_ptr<ResourcePicture> own(
+        new ResourcePicture(pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied)));
     m_pictures.insert(modeStateKey(mode, state), std::move(own));
 }
 
@@ -208,12 +208,8 @@ QList<QSize> ResourcePictureEngine::availableSizes(QIcon::Mode mode, QIcon::Stat
 void ResourcePictureEngine::virtual_hook(int id, void *data)
 {
     switch (id) {
-    case QIconEngine::IsNullHook:
-        *static_cast<bool *>(data) = m_pictures.isEmpty();
-        break;
-    default:
-        QIconEngine::virtual_hook(id, data);
-        break;
+    case QIconEngine::IsNullHook: *static_cast<bool *>(data) = m_pictures.isEmpty(); break;
+    default: QIconEngine::virtual_hook(id, data); break;
     }
 }
 

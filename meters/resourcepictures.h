@@ -24,7 +24,9 @@ public:
     // The shared picture of a resource path, decoded on first use; null when
     // the path does not hold a readable picture.
     static std::shared_ptr<ResourcePicture> of(const QString &path);
-    explicit ResourcePicture(const QImage &picture) : m_picture(picture) {}
+    explicit ResourcePicture(const QImage &picture)
+        : m_picture(picture)
+    {}
 
     QSize size() const { return m_picture.size(); }
     // The picture fitted into `box` (device pixels): aspect kept, never
@@ -79,4 +81,4 @@ public:
 // calls do nothing. Needs the application object.
 void installResourcePictures();
 
-#endif // RESOURCEPICTURES_H
+#endif  // RESOURCEPICTURES_H

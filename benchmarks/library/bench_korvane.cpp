@@ -64,12 +64,18 @@ Datagram make(uint8_t header, std::initializer_list<uint8_t> data)
 std::vector<Datagram> typical_traffic()
 {
     return {
-        make(0xF0, {0x76, 0x00, 0x3F, 0xFF, 0x40, 0x80}), make(0xE0, {1, 0, 1, 0, 0, 0, 1, 0}),
-        make(0xF0, {0x30, 0x31, 0x00, 0x00, 0x20, 0x21}), make(0xE2, {1, 1, 0, 0, 1, 0, 0, 0}),
-        make(0xF0, {0x31, 0x32, 0x00, 0x00, 0x21, 0x22}), make(0x9A, {0x21, 0x9C, 0x36, 0x4E, 0x1B, 0xE4}),
-        make(0xF0, {0x32, 0x33, 0x00, 0x00, 0x22, 0x23}), make(0x9C, {0xCE, 10, 1, 2, 3}),
-        make(0x99, {0xE4, 0x1B, 0, 0xFF, 0x55, 0xF6}),    make(0xA5, {1}),
-        make(0x98, {1, 2, 3, 4, 5, 6, 7, 8}),             make(0xE4, {0x40, 0x41}),
+        make(0xF0, {0x76, 0x00, 0x3F, 0xFF, 0x40, 0x80}),
+        make(0xE0, {1, 0, 1, 0, 0, 0, 1, 0}),
+        make(0xF0, {0x30, 0x31, 0x00, 0x00, 0x20, 0x21}),
+        make(0xE2, {1, 1, 0, 0, 1, 0, 0, 0}),
+        make(0xF0, {0x31, 0x32, 0x00, 0x00, 0x21, 0x22}),
+        make(0x9A, {0x21, 0x9C, 0x36, 0x4E, 0x1B, 0xE4}),
+        make(0xF0, {0x32, 0x33, 0x00, 0x00, 0x22, 0x23}),
+        make(0x9C, {0xCE, 10, 1, 2, 3}),
+        make(0x99, {0xE4, 0x1B, 0, 0xFF, 0x55, 0xF6}),
+        make(0xA5, {1}),
+        make(0x98, {1, 2, 3, 4, 5, 6, 7, 8}),
+        make(0xE4, {0x40, 0x41}),
     };
 }
 
@@ -142,7 +148,8 @@ void BM_SendCommand(benchmark::State &state)
 BENCHMARK(BM_SendCommand);
 
 // One datagram out, wait until the receiving side has handled it.
-template <typename Receiver> void round_trips(benchmark::State &state, Receiver &rx, uint16_t to, std::atomic<int> &seen)
+template <typename Receiver>
+void round_trips(benchmark::State &state, Receiver &rx, uint16_t to, std::atomic<int> &seen)
 {
     uint16_t from_port;
     int from = loopback_socket(&from_port);
@@ -230,6 +237,6 @@ void BM_CloseIdleHandle(benchmark::State &state)
 }
 BENCHMARK(BM_CloseIdleHandle)->UseManualTime()->Iterations(50)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

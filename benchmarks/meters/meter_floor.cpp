@@ -30,7 +30,9 @@ const int tickMs = 10;
 class Bar : public QWidget
 {
 public:
-    Bar(QWidget *parent, quint32 seed) : QWidget(parent), m_random(seed)
+    Bar(QWidget *parent, quint32 seed)
+        : QWidget(parent)
+        , m_random(seed)
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
         resize(barWidth, barHeight);
@@ -86,7 +88,7 @@ int usage()
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

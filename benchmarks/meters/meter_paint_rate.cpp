@@ -82,8 +82,8 @@ void report(const char *phase, MainWindow &window, PaintCounter &counter, int se
     // The window's own paints come from children that are not opaque (clocks,
     // labels) and from relayouts; the area shows whether they stay small.
     std::printf("\n    window %.1f paints/s, %.0f kpixel/s;  style sheet changes %.1f/s\n",
-                counter.paints.value(&window) / double(seconds),
-                counter.area.value(&window) / 1000.0 / seconds, counter.styleChanges / double(seconds));
+                counter.paints.value(&window) / double(seconds), counter.area.value(&window) / 1000.0 / seconds,
+                counter.styleChanges / double(seconds));
     std::fflush(stdout);
 }
 
@@ -98,7 +98,7 @@ void watchMeters(MainWindow &window, PaintCounter &counter)
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

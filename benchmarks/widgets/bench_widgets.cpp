@@ -45,12 +45,19 @@ void BM_MeterPaint(benchmark::State &state)
         benchmark::DoNotOptimize(image.constBits());
     }
 }
-BENCHMARK(BM_MeterPaint)->ArgNames({ "w", "h", "gradientBar" })
-    ->Args({ 12, 415, 1 })->Args({ 19, 689, 1 })->Args({ 12, 415, 0 })->Args({ 19, 689, 0 })
+BENCHMARK(BM_MeterPaint)
+    ->ArgNames({"w", "h", "gradientBar"})
+    ->Args({12, 415, 1})
+    ->Args({19, 689, 1})
+    ->Args({12, 415, 0})
+    ->Args({19, 689, 0})
     ->Unit(benchmark::kMicrosecond);
 
 // Paint of the analog clock set up as in the meter window, 37 dots lit.
-QDateTime fixedMoment() { return QDateTime(QDate(2025, 3, 3), QTime(10, 8, 37)); }
+QDateTime fixedMoment()
+{
+    return QDateTime(QDate(2025, 3, 3), QTime(10, 8, 37));
+}
 
 void BM_AnalogClockPaint(benchmark::State &state)
 {
@@ -133,12 +140,12 @@ void BM_MeterReleaseTick(benchmark::State &state)
             meter.update();
         QCoreApplication::sendPostedEvents();
     }
-    state.counters["paints/tick"] = benchmark::Counter(
-        static_cast<double>(meter.paints - before), benchmark::Counter::kAvgIterations);
+    state.counters["paints/tick"] =
+        benchmark::Counter(static_cast<double>(meter.paints - before), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_MeterReleaseTick)->ArgName("millidB")->Arg(1)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

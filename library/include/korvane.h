@@ -17,15 +17,15 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  if defined(KORVANE_BUILDING)
-#    define KORVANE_API __declspec(dllexport)
-#  else
-#    define KORVANE_API __declspec(dllimport)
-#  endif
+#    if defined(KORVANE_BUILDING)
+#        define KORVANE_API __declspec(dllexport)
+#    else
+#        define KORVANE_API __declspec(dllimport)
+#    endif
 #elif defined(__GNUC__)
-#  define KORVANE_API __attribute__((visibility("default")))
+#    define KORVANE_API __attribute__((visibility("default")))
 #else
-#  define KORVANE_API
+#    define KORVANE_API
 #endif
 
 #ifdef __cplusplus
@@ -38,39 +38,39 @@ extern "C" {
 /* Event ids (korvane_event.id); korvane_request takes the same numbers.
  * Ids 32, 33, 34, 97, 99, 103, 106 and 113 are delivered too but carry
  * values this library does not interpret, so they have no name. */
-#define KORVANE_ID_FIRMWARE_VERSION              0x00 /* korvane_firmware */
-#define KORVANE_ID_CONFIG_AUTO_ON                0x40 /* int32_t[8] */
-#define KORVANE_ID_CONFIG_CUE_RESET              0x41 /* uint8_t[8] */
-#define KORVANE_ID_CONFIG_ON_AIR                 0x42 /* uint8_t[8] */
-#define KORVANE_ID_CONFIG_CRM_MUTE               0x43 /* int32_t[3] */
-#define KORVANE_ID_CONFIG_CRM_AUTO_CUE_RESET     0x44 /* int32_t[3] */
-#define KORVANE_ID_CONFIG_STUDIO_REMOTE          0x45 /* uint8_t[3] */
-#define KORVANE_ID_CONFIG_CUE_INTERLOCK          0x46 /* int32_t[1] */
-#define KORVANE_ID_CONFIG_GPO                    0x47 /* korvane_gpo */
-#define KORVANE_ID_CONFIG_CUE                    0x48 /* int32_t[22] colour codes */
-#define KORVANE_ID_CONFIG_ON                     0x49 /* korvane_lamp_colours */
-#define KORVANE_ID_CONFIG_FADER_RESERVE          0x4A /* int32_t[8] */
-#define KORVANE_ID_CONFIG_SILENCE_DETECTION      0x4B /* korvane_silence */
-#define KORVANE_ID_CONFIG_PHANTOM                0x4C /* int32_t[3] */
-#define KORVANE_ID_CONFIG_MIC_AT_LINE            0x4D /* int32_t[3] */
-#define KORVANE_ID_CONFIG_AUTO_OFF               0x4E /* int32_t[8] */
-#define KORVANE_ID_CONFIG_LOCKED_ON              0x4F /* int32_t[8] */
-#define KORVANE_ID_CONFIG_PGM_AUTO_OFF           0x50 /* uint8_t[8] */
-#define KORVANE_ID_CONFIG_MIC_ON                 0x51 /* int32_t[1] */
-#define KORVANE_ID_MODULE_ON                     0x60 /* int32_t[8], 1 = on */
-#define KORVANE_ID_FADER                         0x62 /* int32_t[8], 1 = open */
-#define KORVANE_ID_MODULE_SOURCE                 0x64 /* int32_t[8], 0 = line */
-#define KORVANE_ID_NON_STOP                      0x65 /* int32_t[1] */
-#define KORVANE_ID_MIC_ON                        0x66 /* int32_t[1] */
-#define KORVANE_ID_ON_AIR                        0x68 /* int32_t[2]: on air 1, 2 */
-#define KORVANE_ID_SILENCE                       0x69 /* int32_t[1] */
-#define KORVANE_ID_CRM_MUTE                      0x6B /* int32_t[1] */
-#define KORVANE_ID_TRACK_STATE                   0x6C /* int32_t[8] */
-#define KORVANE_ID_COMM                          0x6D /* int32_t[3] */
-#define KORVANE_ID_COUGH                         0x6E /* int32_t[3] */
-#define KORVANE_ID_VOICE_TRACK                   0x6F /* int32_t[8] */
-#define KORVANE_ID_PHONE                         0x70 /* int32_t[1] */
-#define KORVANE_ID_METERS                        0x80 /* float[6], dB */
+#define KORVANE_ID_FIRMWARE_VERSION          0x00 /* korvane_firmware */
+#define KORVANE_ID_CONFIG_AUTO_ON            0x40 /* int32_t[8] */
+#define KORVANE_ID_CONFIG_CUE_RESET          0x41 /* uint8_t[8] */
+#define KORVANE_ID_CONFIG_ON_AIR             0x42 /* uint8_t[8] */
+#define KORVANE_ID_CONFIG_CRM_MUTE           0x43 /* int32_t[3] */
+#define KORVANE_ID_CONFIG_CRM_AUTO_CUE_RESET 0x44 /* int32_t[3] */
+#define KORVANE_ID_CONFIG_STUDIO_REMOTE      0x45 /* uint8_t[3] */
+#define KORVANE_ID_CONFIG_CUE_INTERLOCK      0x46 /* int32_t[1] */
+#define KORVANE_ID_CONFIG_GPO                0x47 /* korvane_gpo */
+#define KORVANE_ID_CONFIG_CUE                0x48 /* int32_t[22] colour codes */
+#define KORVANE_ID_CONFIG_ON                 0x49 /* korvane_lamp_colours */
+#define KORVANE_ID_CONFIG_FADER_RESERVE      0x4A /* int32_t[8] */
+#define KORVANE_ID_CONFIG_SILENCE_DETECTION  0x4B /* korvane_silence */
+#define KORVANE_ID_CONFIG_PHANTOM            0x4C /* int32_t[3] */
+#define KORVANE_ID_CONFIG_MIC_AT_LINE        0x4D /* int32_t[3] */
+#define KORVANE_ID_CONFIG_AUTO_OFF           0x4E /* int32_t[8] */
+#define KORVANE_ID_CONFIG_LOCKED_ON          0x4F /* int32_t[8] */
+#define KORVANE_ID_CONFIG_PGM_AUTO_OFF       0x50 /* uint8_t[8] */
+#define KORVANE_ID_CONFIG_MIC_ON             0x51 /* int32_t[1] */
+#define KORVANE_ID_MODULE_ON                 0x60 /* int32_t[8], 1 = on */
+#define KORVANE_ID_FADER                     0x62 /* int32_t[8], 1 = open */
+#define KORVANE_ID_MODULE_SOURCE             0x64 /* int32_t[8], 0 = line */
+#define KORVANE_ID_NON_STOP                  0x65 /* int32_t[1] */
+#define KORVANE_ID_MIC_ON                    0x66 /* int32_t[1] */
+#define KORVANE_ID_ON_AIR                    0x68 /* int32_t[2]: on air 1, 2 */
+#define KORVANE_ID_SILENCE                   0x69 /* int32_t[1] */
+#define KORVANE_ID_CRM_MUTE                  0x6B /* int32_t[1] */
+#define KORVANE_ID_TRACK_STATE               0x6C /* int32_t[8] */
+#define KORVANE_ID_COMM                      0x6D /* int32_t[3] */
+#define KORVANE_ID_COUGH                     0x6E /* int32_t[3] */
+#define KORVANE_ID_VOICE_TRACK               0x6F /* int32_t[8] */
+#define KORVANE_ID_PHONE                     0x70 /* int32_t[1] */
+#define KORVANE_ID_METERS                    0x80 /* float[6], dB */
 
 /* Opaque handle of one open link to a mixer. */
 typedef struct korvane_handle_record *korvane_handle;

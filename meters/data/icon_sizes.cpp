@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     }
 
     QImageReader reader(args.at(1));
-    QMap<int, QImage> drawn; // square pictures by edge length
+    QMap<int, QImage> drawn;  // square pictures by edge length
     for (int i = 0; i < reader.imageCount(); ++i) {
         if (!reader.jumpToImage(i))
             break;

@@ -22,4 +22,4 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 };
 
-#endif // MYLABEL_H
+#endif  // MYLABEL_H

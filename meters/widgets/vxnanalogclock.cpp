@@ -30,14 +30,12 @@ QPen solidPen(const QColor &color, int width)
 
 // A pointer: a triangle whose tip lies `border` units inside the rim and
 // whose base, `width` wide, lies `length` units further in.
-struct Pointer
-{
+struct Pointer {
     Pointer(int border, int length, int width)
         : h(static_cast<int>(width * 0.5 + 0.5))
         , tip(border - dialRadius)
         , base(length + border - dialRadius)
-    {
-    }
+    {}
     QRectF units() const { return QRectF(QPointF(-h, tip), QPointF(h, base)).normalized(); }
 
     int h;
@@ -47,7 +45,7 @@ struct Pointer
 
 void drawPointer(QPainter &painter, const Pointer &p)
 {
-    const QPoint triangle[3] = { QPoint(p.h, p.base), QPoint(-p.h, p.base), QPoint(0, p.tip) };
+    const QPoint triangle[3] = {QPoint(p.h, p.base), QPoint(-p.h, p.base), QPoint(0, p.tip)};
     painter.drawConvexPolygon(triangle, 3);
 }
 
@@ -82,7 +80,7 @@ int endTimeShown(int remaining)
     return remaining < 0 ? -1 : remaining <= 15 ? remaining : 0;
 }
 
-} // namespace
+}  // namespace
 
 VXNAnalogClock::VXNAnalogClock(QWidget *parent)
     : QWidget(parent, Qt::WindowFlags())
@@ -158,8 +156,8 @@ QRegion VXNAnalogClock::changedRegion(int oldHour, int oldMinute, int oldSecond)
     const int minute = m_time.minute();
     const int second = m_time.second();
     // The mark going away or the arc growing: a few seconds a day, whole.
-    if (m_EndTime && endTimeShown(endTimeRemaining(oldHour, oldMinute, oldSecond))
-                         != endTimeShown(endTimeRemaining(hour, minute, second)))
+    if (m_EndTime && endTimeShown(endTimeRemaining(oldHour, oldMinute, oldSecond)) !=
+                         endTimeShown(endTimeRemaining(hour, minute, second)))
         return QRegion(rect());
 
     const QTransform dial = dialTransform();
@@ -178,13 +176,13 @@ QRegion VXNAnalogClock::changedRegion(int oldHour, int oldMinute, int oldSecond)
             changed += pixelsOf(QTransform(dial).rotate(i * 6.0), dotUnits(m_DotSize), 1);
     }
     if (m_Hands) {
-        const double hourAngles[2] = { (oldMinute / 60.0 + oldHour) * 30.0, (minute / 60.0 + hour) * 30.0 };
+        const double hourAngles[2] = {(oldMinute / 60.0 + oldHour) * 30.0, (minute / 60.0 + hour) * 30.0};
         if (hourAngles[0] != hourAngles[1]) {
             const QRectF units = Pointer(m_HourHandBorder, m_HourHandLength, m_HourHandWidth).units();
             for (double angle : hourAngles)
                 changed += pixelsOf(QTransform(dial).rotate(angle), units, 0);
         }
-        const double minuteAngles[2] = { (oldSecond / 60.0 + oldMinute) * 6.0, (second / 60.0 + minute) * 6.0 };
+        const double minuteAngles[2] = {(oldSecond / 60.0 + oldMinute) * 6.0, (second / 60.0 + minute) * 6.0};
         if (minuteAngles[0] != minuteAngles[1]) {
             const QRectF units = Pointer(m_MinuteHandBorder, m_MinuteHandLength, m_MinuteHandWidth).units();
             for (double angle : minuteAngles)
@@ -247,15 +245,13 @@ void VXNAnalogClock::drawTicks(QPainter &painter, const QRegion &dirty) const
             if (m_HourLines && dirty.intersects(pixelsOf(painter.worldTransform(), hourTick, m_HourLinesWidth))) {
                 const int half = m_HourLinesWidth / 2;
                 painter.setPen(solidPen(m_HourLinesColor, m_HourLinesWidth));
-                painter.drawLine(QPoint(0, m_HourLinesLength + half - tickRadius),
-                                 QPoint(0, half - tickRadius));
+                painter.drawLine(QPoint(0, m_HourLinesLength + half - tickRadius), QPoint(0, half - tickRadius));
             }
-        } else if (m_MinuteLines
-                   && dirty.intersects(pixelsOf(painter.worldTransform(), minuteTick, m_MinuteLinesWidth))) {
+        } else if (m_MinuteLines &&
+                   dirty.intersects(pixelsOf(painter.worldTransform(), minuteTick, m_MinuteLinesWidth))) {
             const int half = m_MinuteLinesWidth / 2;
             painter.setPen(solidPen(m_MinuteLinesColor, m_MinuteLinesWidth));
-            painter.drawLine(QPoint(0, m_MinuteLinesLength + half - tickRadius),
-                             QPoint(0, half - tickRadius));
+            painter.drawLine(QPoint(0, m_MinuteLinesLength + half - tickRadius), QPoint(0, half - tickRadius));
         }
         painter.rotate(6.0);
     }
@@ -290,8 +286,7 @@ void VXNAnalogClock::drawEndTime(QPainter &painter) const
     painter.drawLine(QPoint(0, e - dialRadius), QPoint(0, m_EndTimeLength - dialRadius));
     if (remaining >= 1 && remaining <= 15) {
         const int side = 2 * dialRadius - 2 * m_EndTimeWidth;
-        painter.drawArc(QRect(e - dialRadius, e - dialRadius, side, side), twelveOClock,
-                        remaining * oneSecondOfArc);
+        painter.drawArc(QRect(e - dialRadius, e - dialRadius, side, side), twelveOClock, remaining * oneSecondOfArc);
     }
     painter.restore();
 }
@@ -303,9 +298,9 @@ void VXNAnalogClock::drawCountDown(QPainter &painter) const
     const float span = m_CountDownTime * 360 * 16 / 60;
     if (!std::isfinite(span))
         return;
-    const int spanAngle = span >= static_cast<float>(INT_MAX) ? INT_MAX
-                        : span <= static_cast<float>(INT_MIN) ? INT_MIN
-                        : static_cast<int>(span);
+    const int spanAngle = span >= static_cast<float>(INT_MAX)   ? INT_MAX
+                          : span <= static_cast<float>(INT_MIN) ? INT_MIN
+                                                                : static_cast<int>(span);
     const int r = tickRadius - m_HourLinesLength - m_CountDownSpacing;
     painter.setPen(solidPen(m_CountDownColor, m_CountDownWidth));
     painter.drawArc(QRect(-r, -r, 2 * r, 2 * r), twelveOClock, spanAngle);

@@ -190,4 +190,4 @@ private:
     VXNClockTime m_time;
 };
 
-#endif // VXNANALOGCLOCK_H
+#endif  // VXNANALOGCLOCK_H

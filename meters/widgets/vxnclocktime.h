@@ -24,9 +24,9 @@ class VXNClockTime
 {
 public:
     enum Poll {
-        SameSecond,   // the whole second seen last: nothing was taken
-        NewReading,   // taken, but the second shown is the same (a jump by whole minutes)
-        NewSecond     // the first reading, or a second to show: repaint
+        SameSecond,  // the whole second seen last: nothing was taken
+        NewReading,  // taken, but the second shown is the same (a jump by whole minutes)
+        NewSecond    // the first reading, or a second to show: repaint
     };
     Poll poll();
 
@@ -42,7 +42,7 @@ private:
     int m_hour = 0;
     int m_minute = 0;
     int m_second = 0;
-    bool m_taken = false;   // false until the first reading
+    bool m_taken = false;  // false until the first reading
 };
 
-#endif // VXNCLOCKTIME_H
+#endif  // VXNCLOCKTIME_H

@@ -56,8 +56,7 @@ private:
     QRect timeBand() const;
     QRect dateBand() const;
     // Where `now` drawn centred in the band differs from `shown` drawn so.
-    QRegion textChange(const QRect &band, const QFont &font, const QString &shown,
-                       const QString &now) const;
+    QRegion textChange(const QRect &band, const QFont &font, const QString &shown, const QString &now) const;
 
     bool m_TimeDisplay;
     QFont m_TimeDisplayFont;
@@ -74,4 +73,4 @@ private:
     VXNClockTime m_time;
 };
 
-#endif // VXNDIGITALCLOCK_H
+#endif  // VXNDIGITALCLOCK_H

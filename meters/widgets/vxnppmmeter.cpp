@@ -38,7 +38,7 @@ void fillRows(QPainter &painter, const QRect &dirty, int width, int first, int l
     painter.drawRect(QRect(0, first, width, last - first + 1));
 }
 
-} // namespace
+}  // namespace
 
 VXNPPMMeter::VXNPPMMeter(QWidget *parent)
     : QWidget(parent, Qt::WindowFlags())
@@ -339,8 +339,8 @@ void VXNPPMMeter::paintEvent(QPaintEvent *event)
         // The marker stays on the DIN scale whatever the bar mapping is.
         // Bounded to a widget height beyond either edge: still out of sight
         // there, and h - a cannot overflow.
-        const int a = qBound(-h, truncToInt(h * (std::pow(10.0, m_MarkerdBPosition / 80.0) - m_dinBase) / m_dinSpan),
-                             2 * h);
+        const int a =
+            qBound(-h, truncToInt(h * (std::pow(10.0, m_MarkerdBPosition / 80.0) - m_dinBase) / m_dinSpan), 2 * h);
         // Three pixels wide and antialiased: it touches two rows either side.
         if (h - a + 2 >= dirty.top() && h - a - 2 <= dirty.bottom()) {
             painter.setPen(QPen(QBrush(Qt::red), 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));

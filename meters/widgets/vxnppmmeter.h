@@ -122,4 +122,4 @@ private:
     double m_linearSpan;
 };
 
-#endif // VXNPPMMETER_H
+#endif  // VXNPPMMETER_H

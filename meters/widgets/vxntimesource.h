@@ -32,4 +32,4 @@ private:
     bool m_replaced;
 };
 
-#endif // VXNTIMESOURCE_H
+#endif  // VXNTIMESOURCE_H

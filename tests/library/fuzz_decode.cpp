@@ -21,11 +21,11 @@ size_t block_bytes(int id)
     case KORVANE_ID_CONFIG_CUE: return 22 * 4;
     case 0x61: return 11 * 4;
     case KORVANE_ID_METERS: return 6 * sizeof(float);
-    default: return 4; // every other block holds at least one int32 or two bytes
+    default: return 4;  // every other block holds at least one int32 or two bytes
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!korvane_decode_datagram(data, size, &event, &block))
         return 0;
     if (size != 12 || data[0] != 0xA0 || data[1] != 0xA0)
-        __builtin_trap(); // accepted something that is not a protocol datagram
+        __builtin_trap();  // accepted something that is not a protocol datagram
     if (event.data != &block || (event.kind != 0 && event.kind != 1))
         __builtin_trap();
     if ((data[3] & 0xC0) != (event.kind ? 0xC0 : 0x80))
@@ -57,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (!(levels[i] >= -50.0f && levels[i] <= 13.75f))
                 __builtin_trap();
     }
-    fuzz_sink = sum; // keeps the reads
+    fuzz_sink = sum;  // keeps the reads
     return 0;
 }

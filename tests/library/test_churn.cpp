@@ -18,7 +18,7 @@ struct Counter {
         return 0;
     }
 };
-} // namespace
+}  // namespace
 
 TEST(Churn, OpenCloseUnderTrafficLeavesNoThreadOrDescriptor)
 {
@@ -166,7 +166,7 @@ struct SlowCallback {
         return 0;
     }
 };
-} // namespace
+}  // namespace
 
 TEST(Churn, UnregisterAndCloseWaitOnlyForTheRunningCallbackWhileDatagramsPourIn)
 {

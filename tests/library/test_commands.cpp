@@ -12,8 +12,8 @@ namespace {
 struct CommandCase {
     const char *name;
     std::function<int(korvane_handle)> call;
-    Bytes message;   // the ten message bytes behind the marker (shorter: zero-filled)
-    std::string log; // the call's log line
+    Bytes message;    // the ten message bytes behind the marker (shorter: zero-filled)
+    std::string log;  // the call's log line
 };
 
 std::vector<CommandCase> command_cases()
@@ -98,8 +98,8 @@ Bytes framed(Bytes message)
 // The header byte a request for each event id must carry.
 std::map<int, uint8_t> request_headers()
 {
-    std::map<int, uint8_t> m{{0, 0x41}, {32, 0x44}, {79, 0x71}, {80, 0x72}, {81, 0x73},
-                             {109, 0x4B}, {110, 0x4C}, {111, 0x4D}};
+    std::map<int, uint8_t> m{{0, 0x41},  {32, 0x44},  {79, 0x71},  {80, 0x72},
+                             {81, 0x73}, {109, 0x4B}, {110, 0x4C}, {111, 0x4D}};
     for (int id = 64; id <= 78; ++id)
         m[id] = uint8_t(0x51 + id - 64);
     for (int id = 96; id <= 108; ++id)
@@ -107,9 +107,11 @@ std::map<int, uint8_t> request_headers()
     return m;
 }
 
-class Commands : public LinkTest {};
+class Commands : public LinkTest
+{
+};
 
-} // namespace
+}  // namespace
 
 TEST_F(Commands, EveryCommandSendsItsDatagramAndLogsItsCall)
 {

@@ -19,14 +19,14 @@ struct Known {
 const std::map<int, Known> &known_messages()
 {
     static const std::map<int, Known> m{
-        {1, {0x00, REPLY}},  {2, {0x20, EVENT}},  {3, {0x21, EVENT}},  {4, {0x22, BOTH}},   {11, {0x6D, BOTH}},
-        {12, {0x6E, BOTH}},  {13, {0x6F, BOTH}},  {17, {0x40, BOTH}},  {18, {0x41, BOTH}},  {19, {0x42, BOTH}},
-        {20, {0x43, BOTH}},  {21, {0x44, BOTH}},  {22, {0x45, BOTH}},  {23, {0x46, BOTH}},  {24, {0x47, BOTH}},
-        {25, {0x48, BOTH}},  {26, {0x49, BOTH}},  {27, {0x4A, BOTH}},  {28, {0x4B, BOTH}},  {29, {0x4C, BOTH}},
-        {30, {0x4D, BOTH}},  {31, {0x4E, BOTH}},  {32, {0x60, BOTH}},  {33, {0x61, BOTH}},  {34, {0x62, BOTH}},
-        {35, {0x63, BOTH}},  {36, {0x64, BOTH}},  {37, {0x65, BOTH}},  {38, {0x66, BOTH}},  {39, {0x67, BOTH}},
-        {40, {0x68, BOTH}},  {41, {0x69, BOTH}},  {42, {0x6A, BOTH}},  {43, {0x6B, BOTH}},  {44, {0x6C, BOTH}},
-        {45, {0x70, EVENT}}, {46, {0x71, EVENT}}, {48, {0x80, EVENT}}, {49, {0x4F, BOTH}},  {50, {0x50, BOTH}},
+        {1, {0x00, REPLY}},  {2, {0x20, EVENT}},  {3, {0x21, EVENT}},  {4, {0x22, BOTH}},  {11, {0x6D, BOTH}},
+        {12, {0x6E, BOTH}},  {13, {0x6F, BOTH}},  {17, {0x40, BOTH}},  {18, {0x41, BOTH}}, {19, {0x42, BOTH}},
+        {20, {0x43, BOTH}},  {21, {0x44, BOTH}},  {22, {0x45, BOTH}},  {23, {0x46, BOTH}}, {24, {0x47, BOTH}},
+        {25, {0x48, BOTH}},  {26, {0x49, BOTH}},  {27, {0x4A, BOTH}},  {28, {0x4B, BOTH}}, {29, {0x4C, BOTH}},
+        {30, {0x4D, BOTH}},  {31, {0x4E, BOTH}},  {32, {0x60, BOTH}},  {33, {0x61, BOTH}}, {34, {0x62, BOTH}},
+        {35, {0x63, BOTH}},  {36, {0x64, BOTH}},  {37, {0x65, BOTH}},  {38, {0x66, BOTH}}, {39, {0x67, BOTH}},
+        {40, {0x68, BOTH}},  {41, {0x69, BOTH}},  {42, {0x6A, BOTH}},  {43, {0x6B, BOTH}}, {44, {0x6C, BOTH}},
+        {45, {0x70, EVENT}}, {46, {0x71, EVENT}}, {48, {0x80, EVENT}}, {49, {0x4F, BOTH}}, {50, {0x50, BOTH}},
         {51, {0x51, BOTH}},
     };
     return m;
@@ -36,7 +36,8 @@ const std::map<int, Known> &known_messages()
 // purpose, since every value must arrive unsigned.
 const Bytes kData{0x81, 0x02, 0xC3, 0x44, 0x05, 0xF6, 0x07, 0x88};
 
-class Decoding : public LinkTest {
+class Decoding : public LinkTest
+{
 protected:
     void SetUp() override
     {
@@ -51,12 +52,12 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Decoding, EveryHeaderOfEveryKindIsDeliveredOrDropped)
 {
     std::vector<Bytes> all;
-    std::vector<std::pair<int, int>> expected; // id, kind
+    std::vector<std::pair<int, int>> expected;  // id, kind
     for (int kind = 0; kind < 4; ++kind) {
         for (int number = 0; number < 64; ++number) {
             all.push_back(datagram(uint8_t(kind << 6 | number), kData));
@@ -80,10 +81,15 @@ TEST_F(Decoding, PlainBlocksCarryTheBytesUnsigned)
         const size_t size = block_size(known.id);
         const int header = (known.kinds & EVENT ? 0xC0 : 0x80) | number;
         switch (number) {
-        case 1: case 4: case 24: case 25: case 26: case 28: case 33: case 48:
-            continue; // structured blocks, checked below
-        default:
-            break;
+        case 1:
+        case 4:
+        case 24:
+        case 25:
+        case 26:
+        case 28:
+        case 33:
+        case 48: continue;  // structured blocks, checked below
+        default: break;
         }
         SCOPED_TRACE(number);
         Received e = one(uint8_t(header), kData);
@@ -266,7 +272,7 @@ TEST_F(Decoding, UnregisterStopsCallbacksButMessagesAreStillLogged)
     ASSERT_EQ(korvane_unregister_callback(handle), 0);
     const size_t before = log.events().size();
     to_library(datagram(0xA5, {1}));
-    to_library(datagram(0xC1, {1})); // dropped: firmware only as reply
+    to_library(datagram(0xC1, {1}));  // dropped: firmware only as reply
     to_library(datagram(0xDA, {1}));
     // no callback to wait on: a reply to a request closes the exchange in the log
     std::vector<std::string> texts;

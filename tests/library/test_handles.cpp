@@ -8,8 +8,10 @@ using namespace kt;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-class Handles : public LinkTest {};
-} // namespace
+class Handles : public LinkTest
+{
+};
+}  // namespace
 
 TEST_F(Handles, FreshHandleHasEmptyLastError)
 {
@@ -97,7 +99,7 @@ struct CloseWatch {
         return 0;
     }
 };
-} // namespace
+}  // namespace
 
 TEST_F(Handles, NoCallbackAfterCloseReturns)
 {
@@ -134,7 +136,7 @@ TEST_F(Handles, CloseOfAnIdleHandleIsPrompt)
     uint16_t p = 0;
     korvane_handle h = open_towards(m, &p);
     ASSERT_NE(h, nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // both threads asleep
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // both threads asleep
     const auto t0 = Clock::now();
     ASSERT_EQ(korvane_close(h), 0);
     // the old receive time-out alone gave up to 100 ms; the keep-alive waits a second

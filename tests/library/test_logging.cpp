@@ -13,7 +13,9 @@ using namespace kt;
 
 namespace {
 
-class Logging : public LinkTest {};
+class Logging : public LinkTest
+{
+};
 
 std::string hex_pointer(const void *p)
 {
@@ -51,7 +53,7 @@ std::vector<int> descriptors_on(const std::string &file)
     return found;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(Logging, OneStreamAtATimeAndNoneLeftToChildProcesses)
 {
@@ -94,8 +96,8 @@ TEST_F(Logging, PointersArePrintedWholeWithAtLeastEightDigits)
     const std::string h = hex_pointer(handle);
     const std::string cb = hex_pointer(reinterpret_cast<void *>(&EventLog::callback));
     EXPECT_EQ(texts[6], "korvane_register_callback(): handle: " + h + ", callback: " + cb + ", userdata: 0x00001234");
-    EXPECT_EQ(texts[7], "korvane_register_callback(): handle: " + h + ", callback: " + cb + ", userdata: " +
-                            hex_pointer(&log));
+    EXPECT_EQ(texts[7],
+              "korvane_register_callback(): handle: " + h + ", callback: " + cb + ", userdata: " + hex_pointer(&log));
     EXPECT_EQ(texts[8], "korvane_unregister_callback(): handle: " + h);
     // the value printed is the whole pointer, not its low 32 bits
     EXPECT_EQ(std::strtoull(h.c_str() + 2, nullptr, 16), uint64_t(reinterpret_cast<uintptr_t>(handle)));

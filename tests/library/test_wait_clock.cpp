@@ -12,7 +12,7 @@ using namespace kt;
 
 namespace {
 std::atomic<bool> refuse_monotonic{false};
-} // namespace
+}  // namespace
 
 // Stands in for the system's routine inside this test program only.
 extern "C" int pthread_condattr_setclock(pthread_condattr_t *attr, clockid_t clock)

@@ -11,13 +11,13 @@
 class ContextMarkingTranslator : public QTranslator
 {
 public:
-    QString translate(const char *context, const char *sourceText,
-                      const char *disambiguation = nullptr, int n = -1) const override
+    QString translate(const char *context, const char *sourceText, const char *disambiguation = nullptr,
+                      int n = -1) const override
     {
         Q_UNUSED(n);
         if (disambiguation)
-            return QStringLiteral("%1|%2|%3").arg(QLatin1String(context), QLatin1String(sourceText),
-                                                  QLatin1String(disambiguation));
+            return QStringLiteral("%1|%2|%3")
+                .arg(QLatin1String(context), QLatin1String(sourceText), QLatin1String(disambiguation));
         return QStringLiteral("%1|%2").arg(QLatin1String(context), QLatin1String(sourceText));
     }
     bool isEmpty() const override { return false; }
@@ -27,8 +27,16 @@ public:
 class DebugCapture
 {
 public:
-    DebugCapture() { s_current = this; m_previous = qInstallMessageHandler(&DebugCapture::handler); }
-    ~DebugCapture() { qInstallMessageHandler(m_previous); s_current = nullptr; }
+    DebugCapture()
+    {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&DebugCapture::handler);
+    }
+    ~DebugCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
 
     QStringList messages() const
     {
@@ -60,4 +68,4 @@ private:
     QStringList m_messages;
 };
 
-#endif // TEST_FORMTESTING_H
+#endif  // TEST_FORMTESTING_H

@@ -34,18 +34,33 @@ T *part(QDialog &dialog, const char *name)
     return w;
 }
 
-QLineEdit *sendEdit(QDialog &d) { return part<QLineEdit>(d, "UdpSendPortEdit"); }
-QLineEdit *recvEdit(QDialog &d) { return part<QLineEdit>(d, "UdpRecvPortEdit"); }
-QLineEdit *hostEdit(QDialog &d) { return part<QLineEdit>(d, "UdpHostEdit"); }
-QCheckBox *defaultsBox(QDialog &d) { return part<QCheckBox>(d, "checkBox_use_defaults"); }
+QLineEdit *sendEdit(QDialog &d)
+{
+    return part<QLineEdit>(d, "UdpSendPortEdit");
+}
+QLineEdit *recvEdit(QDialog &d)
+{
+    return part<QLineEdit>(d, "UdpRecvPortEdit");
+}
+QLineEdit *hostEdit(QDialog &d)
+{
+    return part<QLineEdit>(d, "UdpHostEdit");
+}
+QCheckBox *defaultsBox(QDialog &d)
+{
+    return part<QCheckBox>(d, "checkBox_use_defaults");
+}
 QPushButton *button(QDialog &d, QDialogButtonBox::StandardButton which)
 {
     return part<QDialogButtonBox>(d, "buttonBox")->button(which);
 }
 
-quint16 port(const QVariant &v) { return quint16(v.value<qint16>()); }
+quint16 port(const QVariant &v)
+{
+    return quint16(v.value<qint16>());
+}
 
-} // namespace
+}  // namespace
 
 class PortsReceiver : public QObject
 {
@@ -104,7 +119,12 @@ void TestCSettingsDialog::formLayout()
     QCOMPARE(d.styleSheet(), QString::fromLatin1(kStyle));
     QCOMPARE(d.windowTitle(), QStringLiteral("Settings"));
 
-    const struct { const char *name; const char *cls; const char *parent; QRect geometry; } rows[] = {
+    const struct {
+        const char *name;
+        const char *cls;
+        const char *parent;
+        QRect geometry;
+    } rows[] = {
         {"groupBox", "QGroupBox", "CSettingsDialog", {10, 10, 201, 221}},
         {"UdpHostEdit", "QLineEdit", "groupBox", {10, 47, 181, 20}},
         {"label_3", "QLabel", "groupBox", {10, 27, 111, 16}},
@@ -130,8 +150,8 @@ void TestCSettingsDialog::formLayout()
     // Children appear in creation order, nested children under their box.
     QStringList actual;
     for (QWidget *w : d.findChildren<QWidget *>()) {
-        if (QStringList{"CSettingsDialog", "groupBox", "groupBox_2"}.contains(w->parentWidget()->objectName())
-            && !w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
+        if (QStringList{"CSettingsDialog", "groupBox", "groupBox_2"}.contains(w->parentWidget()->objectName()) &&
+            !w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
             actual.append(w->objectName());
     }
     QCOMPARE(actual, creationOrder);
@@ -186,7 +206,10 @@ void TestCSettingsDialog::metaObjectInterface()
     const QMetaObject &mo = CSettingsDialog::staticMetaObject;
     QCOMPARE(QByteArray(mo.className()), QByteArray("CSettingsDialog"));
     QCOMPARE(mo.methodCount() - mo.methodOffset(), 5);
-    const struct { QMetaMethod::MethodType type; const char *signature; } methods[] = {
+    const struct {
+        QMetaMethod::MethodType type;
+        const char *signature;
+    } methods[] = {
         {QMetaMethod::Signal, "setUdpPorts(qint16,qint16,bool,QString)"},
         {QMetaMethod::Slot, "on_checkBox_use_defaults_toggled(bool)"},
         {QMetaMethod::Slot, "on_buttonBox_accepted()"},
@@ -197,15 +220,14 @@ void TestCSettingsDialog::metaObjectInterface()
         const QMetaMethod m = mo.method(mo.methodOffset() + i);
         QCOMPARE(m.methodType(), methods[i].type);
         // moc records qint16 as the type it names.
-        QCOMPARE(m.methodSignature(),
-                 QByteArray(methods[i].signature).replace("qint16", "short"));
+        QCOMPARE(m.methodSignature(), QByteArray(methods[i].signature).replace("qint16", "short"));
     }
     // The window connects by name with the Qt typedefs; that must work, and
     // the values must arrive.
     CSettingsDialog d(1, 2, false, QString());
     PortsReceiver receiver;
-    QVERIFY(QObject::connect(&d, SIGNAL(setUdpPorts(qint16,qint16,bool,QString)), &receiver,
-                             SLOT(onSetUdpPorts(qint16,qint16,bool,QString))));
+    QVERIFY(QObject::connect(&d, SIGNAL(setUdpPorts(qint16, qint16, bool, QString)), &receiver,
+                             SLOT(onSetUdpPorts(qint16, qint16, bool, QString))));
     d.show();
     QHostInfo found;
     found.setAddresses({QHostAddress(QStringLiteral("192.0.2.1"))});
@@ -483,8 +505,7 @@ void TestCSettingsDialog::cancelDuringLookupDiscardsTheAnswer()
     button(d, QDialogButtonBox::Ok)->click();
     button(d, QDialogButtonBox::Cancel)->click();
     QCOMPARE(d.result(), int(QDialog::Rejected));
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")), 10000);
     QCOMPARE(ports.count(), 0);
     QCOMPARE(accepted.count(), 0);
     QCOMPARE(d.result(), int(QDialog::Rejected));
@@ -499,8 +520,7 @@ void TestCSettingsDialog::secondOkDoesNotEmitTwice()
     d.show();
     button(d, QDialogButtonBox::Ok)->click();
     button(d, QDialogButtonBox::Ok)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")), 10000);
     QCOMPARE(ports.count(), 1);
     QCOMPARE(accepted.count(), 1);
 }

@@ -90,7 +90,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestMainWindow : public QObject
 {
@@ -135,12 +135,12 @@ private:
     {
         Ui_MainWindow *ui = w.ui;
         QVector<QPair<QWidget *, QRect>> table = {
-            {ui->ProgLeft, {54, 73, 12, 415}},       {ui->ProgRight, {143, 73, 12, 415}},
-            {ui->CrmLeft, {210, 73, 12, 415}},       {ui->CrmRight, {299, 73, 12, 415}},
-            {ui->AnalogClock, {348, 85, 410, 410}},  {ui->DigitalClock, {348, 260, 410, 111}},
-            {ui->proglabel, {69, 504, 71, 31}},      {ui->crmlabel, {230, 504, 61, 31}},
-            {ui->timelabel, {485, 504, 141, 31}},    {ui->signalslabel, {810, 504, 141, 31}},
-            {ui->footerlabel, {380, 620, 340, 21}},  {w.settingsButton, {900, 28, 25, 25}}};
+            {ui->ProgLeft, {54, 73, 12, 415}},      {ui->ProgRight, {143, 73, 12, 415}},
+            {ui->CrmLeft, {210, 73, 12, 415}},      {ui->CrmRight, {299, 73, 12, 415}},
+            {ui->AnalogClock, {348, 85, 410, 410}}, {ui->DigitalClock, {348, 260, 410, 111}},
+            {ui->proglabel, {69, 504, 71, 31}},     {ui->crmlabel, {230, 504, 61, 31}},
+            {ui->timelabel, {485, 504, 141, 31}},   {ui->signalslabel, {810, 504, 141, 31}},
+            {ui->footerlabel, {380, 620, 340, 21}}, {w.settingsButton, {900, 28, 25, 25}}};
         for (int i = 0; i < 6; ++i)
             table.append({w.moduleLamps[i], QRect(53 + 164 * i, 546, 61, 61)});
         QLabel *const sources[6] = {ui->label_src_1, ui->label_src_2, ui->label_src_3,
@@ -164,13 +164,26 @@ private slots:
     void metaObjectOrder()
     {
         // Signals first, then the slots, in this order.
-        const QStringList expected = {
-            "doRedrawModules()", "doRedrawSignals()", "doHandleMicTimer()", "doKeepAliveTimer()",
-            "doConfigSilenceDetection()", "meterRelease()", "openSettings()",
-            "onConfigSilenceDetection()", "onRedrawModules()", "onRedrawSignals()",
-            "onModuleClicked()", "onSilenceAlarm()", "onVoicetrack()", "onNonStopClicked()",
-            "onHandleMicTimer()", "onShowMicTimer()", "onSetUdpPorts(short,short,bool,QString)",
-            "onKeepAliveTimeout()", "onKeepAliveTimer()", "onlineStatusChanged()"};
+        const QStringList expected = {"doRedrawModules()",
+                                      "doRedrawSignals()",
+                                      "doHandleMicTimer()",
+                                      "doKeepAliveTimer()",
+                                      "doConfigSilenceDetection()",
+                                      "meterRelease()",
+                                      "openSettings()",
+                                      "onConfigSilenceDetection()",
+                                      "onRedrawModules()",
+                                      "onRedrawSignals()",
+                                      "onModuleClicked()",
+                                      "onSilenceAlarm()",
+                                      "onVoicetrack()",
+                                      "onNonStopClicked()",
+                                      "onHandleMicTimer()",
+                                      "onShowMicTimer()",
+                                      "onSetUdpPorts(short,short,bool,QString)",
+                                      "onKeepAliveTimeout()",
+                                      "onKeepAliveTimer()",
+                                      "onlineStatusChanged()"};
         const QMetaObject &mo = MainWindow::staticMetaObject;
         QCOMPARE(QString::fromLatin1(mo.className()), QStringLiteral("MainWindow"));
         QStringList actual;
@@ -338,24 +351,38 @@ private slots:
 
         // What each signal sees of the state at the moment it is emitted.
         QStringList log;
-        connect(&w, &MainWindow::doRedrawModules, &w, [&]() {
-            log << QStringLiteral("modules on=%1 fader=%2 colour=%3")
-                       .arg(w.moduleOnState[7]).arg(w.moduleFaderState[7]).arg(w.moduleLampColours[7].inactive);
-        }, Qt::DirectConnection);
-        connect(&w, &MainWindow::doRedrawSignals, &w, [&]() {
-            log << QStringLiteral("signals %1 %2 %3 %4 %5 %6 %7")
-                       .arg(w.onAir1State).arg(w.onAir2State).arg(w.nonStopState).arg(w.silenceState)
-                       .arg(w.micOnState).arg(w.crmMuteState).arg(w.phoneState);
-        }, Qt::DirectConnection);
-        connect(&w, &MainWindow::doHandleMicTimer, &w, [&]() {
-            log << QStringLiteral("mic %1").arg(w.micOnState);
-        }, Qt::DirectConnection);
-        connect(&w, &MainWindow::doConfigSilenceDetection, &w, [&]() {
-            log << QStringLiteral("silence config %1").arg(w.silenceDetectionConfig.threshold);
-        }, Qt::DirectConnection);
-        connect(&w, &MainWindow::doKeepAliveTimer, &w, [&]() {
-            log << QStringLiteral("alive %1").arg(w.progLeftLevel);
-        }, Qt::DirectConnection);
+        connect(
+            &w, &MainWindow::doRedrawModules, &w,
+            [&]() {
+                log << QStringLiteral("modules on=%1 fader=%2 colour=%3")
+                           .arg(w.moduleOnState[7])
+                           .arg(w.moduleFaderState[7])
+                           .arg(w.moduleLampColours[7].inactive);
+            },
+            Qt::DirectConnection);
+        connect(
+            &w, &MainWindow::doRedrawSignals, &w,
+            [&]() {
+                log << QStringLiteral("signals %1 %2 %3 %4 %5 %6 %7")
+                           .arg(w.onAir1State)
+                           .arg(w.onAir2State)
+                           .arg(w.nonStopState)
+                           .arg(w.silenceState)
+                           .arg(w.micOnState)
+                           .arg(w.crmMuteState)
+                           .arg(w.phoneState);
+            },
+            Qt::DirectConnection);
+        connect(
+            &w, &MainWindow::doHandleMicTimer, &w, [&]() { log << QStringLiteral("mic %1").arg(w.micOnState); },
+            Qt::DirectConnection);
+        connect(
+            &w, &MainWindow::doConfigSilenceDetection, &w,
+            [&]() { log << QStringLiteral("silence config %1").arg(w.silenceDetectionConfig.threshold); },
+            Qt::DirectConnection);
+        connect(
+            &w, &MainWindow::doKeepAliveTimer, &w, [&]() { log << QStringLiteral("alive %1").arg(w.progLeftLevel); },
+            Qt::DirectConnection);
 
         auto deliver = [&w](int id, const void *data) {
             const korvane_event event = {id, 1, data};
@@ -386,23 +413,14 @@ private slots:
         deliver(KORVANE_ID_CONFIG_AUTO_ON, eights);  // a configuration reply the window ignores
         deliver(KORVANE_ID_METERS, levels);
 
-        const QStringList expected = {
-            "modules on=1 fader=0 colour=0",
-            "modules on=1 fader=1 colour=0",
-            "modules on=1 fader=1 colour=2",
-            "silence config -33",
-            "signals 1 1 0 0 0 0 0",
-            "signals 1 1 1 0 0 0 0",
-            "signals 1 1 1 1 0 0 0",
-            "signals 1 1 1 1 0 1 0",
-            "signals 1 1 1 1 0 1 1",
-            // Mic on and off: the timer first, then the icons, each time.
-            "mic 1",
-            "signals 1 1 1 1 1 1 1",
-            "mic 0",
-            "signals 1 1 1 1 0 1 1",
-            // The meter message announces itself before it stores the levels.
-            "alive -50"};
+        const QStringList expected = {"modules on=1 fader=0 colour=0", "modules on=1 fader=1 colour=0",
+                                      "modules on=1 fader=1 colour=2", "silence config -33", "signals 1 1 0 0 0 0 0",
+                                      "signals 1 1 1 0 0 0 0", "signals 1 1 1 1 0 0 0", "signals 1 1 1 1 0 1 0",
+                                      "signals 1 1 1 1 0 1 1",
+                                      // Mic on and off: the timer first, then the icons, each time.
+                                      "mic 1", "signals 1 1 1 1 1 1 1", "mic 0", "signals 1 1 1 1 0 1 1",
+                                      // The meter message announces itself before it stores the levels.
+                                      "alive -50"};
         QCOMPARE(log, expected);
         QCOMPARE(w.voiceTrackState[7], 1);
         QCOMPARE(w.progLeftLevel, -7.5);
@@ -568,7 +586,7 @@ private slots:
         // Mic off hides the time; the count itself keeps running.
         mixer->reply(38, {0});
         QTRY_VERIFY_WITH_TIMEOUT(!w->ui->label_mictime->isVisible(), 2000);
-        mixer->meters(-20, -20, -20, -20);   // still online
+        mixer->meters(-20, -20, -20, -20);  // still online
         const QString atMicOff = w->ui->label_mictime->text();
         QTRY_VERIFY_WITH_TIMEOUT(w->ui->label_mictime->text() != atMicOff, 2500);
         QVERIFY(!w->ui->label_mictime->isVisible());
@@ -728,7 +746,7 @@ private slots:
         PointerHider *hider = w.pointerHider;
         QCOMPARE(hider->idleInterval(), 3000);
         QCOMPARE(hider->findChild<QTimer *>()->timerType(), Qt::PreciseTimer);
-        hider->setIdleInterval(50); // the same path, a shorter wait
+        hider->setIdleInterval(50);  // the same path, a shorter wait
 
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -766,12 +784,10 @@ private slots:
                                  << QVector<int>{15, 10, 12, 40, 24} << QPoint(0, 0) << 1.0f;
         QTest::newRow("1972x650") << QSize(1972, 650) << QRect(547, 73, 12, 415) << QRect(841, 85, 410, 410)
                                   << QVector<int>{15, 10, 12, 40, 24} << QPoint(493, 0) << 1.0f;
-        QTest::newRow("1920x1080") << QSize(1920, 1080) << QRect(230, 121, 19, 689)
-                                   << QRect(719, 141, 681, 681) << QVector<int>{24, 16, 19, 66, 39}
-                                   << QPoint(141, 0) << 1.6613980531692505f;
-        QTest::newRow("1280x1024") << QSize(1280, 1024) << QRect(70, 184, 15, 538)
-                                   << QRect(451, 200, 531, 531) << QVector<int>{19, 12, 15, 51, 31}
-                                   << QPoint(0, 90) << 1.297548770904541f;
+        QTest::newRow("1920x1080") << QSize(1920, 1080) << QRect(230, 121, 19, 689) << QRect(719, 141, 681, 681)
+                                   << QVector<int>{24, 16, 19, 66, 39} << QPoint(141, 0) << 1.6613980531692505f;
+        QTest::newRow("1280x1024") << QSize(1280, 1024) << QRect(70, 184, 15, 538) << QRect(451, 200, 531, 531)
+                                   << QVector<int>{19, 12, 15, 51, 31} << QPoint(0, 90) << 1.297548770904541f;
         QTest::newRow("1000x700") << QSize(1000, 700) << QRect(54, 94, 12, 420) << QRect(352, 106, 415, 415)
                                   << QVector<int>{15, 10, 12, 40, 24} << QPoint(0, 20) << 1.0140224695205688f;
     }
@@ -813,9 +829,11 @@ private slots:
             if (entry.first->geometry() != expected)
                 QFAIL(qPrintable(QStringLiteral("%1 at %2,%3 %4x%5")
                                      .arg(entry.first->objectName().isEmpty() ? entry.first->metaObject()->className()
-                                                                               : entry.first->objectName())
-                                     .arg(entry.first->x()).arg(entry.first->y())
-                                     .arg(entry.first->width()).arg(entry.first->height())));
+                                                                              : entry.first->objectName())
+                                     .arg(entry.first->x())
+                                     .arg(entry.first->y())
+                                     .arg(entry.first->width())
+                                     .arg(entry.first->height())));
         }
         for (QLabel *l : {w.ui->crmlabel, w.ui->timelabel})
             QCOMPARE(l->font().pointSize(), fonts[0]);
@@ -832,8 +850,7 @@ private slots:
         QCOMPARE(w.ui->DigitalClock->TimeDisplayFont().pointSize(), fonts[3]);
         QCOMPARE(w.ui->DigitalClock->DateDisplayFont().pointSize(), fonts[4]);
         QCOMPARE(w.scaledFrameBackground.size(), size);
-        QVERIFY(w.scaledStatusBackground.width() == size.width()
-                || w.scaledStatusBackground.height() == size.height());
+        QVERIFY(w.scaledStatusBackground.width() == size.width() || w.scaledStatusBackground.height() == size.height());
         // The frame picture shows in the bars, the status picture over the rest.
         const QImage shown = w.grab().toImage();
         const QPoint status((size.width() - w.scaledStatusBackground.width()) / 2,
@@ -1045,8 +1062,8 @@ private slots:
         QElapsedTimer sinceMeter;
         sinceMeter.start();
         QVector<qint64> timeouts;
-        connect(w.get(), &MainWindow::doKeepAliveTimer, w.get(), [&] { sinceMeter.restart(); },
-                Qt::QueuedConnection);
+        connect(
+            w.get(), &MainWindow::doKeepAliveTimer, w.get(), [&] { sinceMeter.restart(); }, Qt::QueuedConnection);
         connect(w->keepAliveTimeoutTimer, &QTimer::timeout, w.get(), [&] { timeouts << sinceMeter.elapsed(); });
 
         // Gaps just short of the time-out never go offline, gaps just past
@@ -1104,7 +1121,7 @@ private slots:
 
         // The last word: a state unlike anything in the flood, then a meter
         // message that shows when the reader has taken all of it.
-        mixer->reply(26, {0x42, 0x42, 0x42, 0, 0, 0, 0, 0});   // on green, off red
+        mixer->reply(26, {0x42, 0x42, 0x42, 0, 0, 0, 0, 0});  // on green, off red
         mixer->reply(34, {0, 0, 0, 0, 0, 0, 0, 0});
         mixer->reply(32, {1, 0, 1, 0, 1, 0, 0, 0});
         mixer->reply(40, {1, 0});
@@ -1128,8 +1145,8 @@ private slots:
             QCoreApplication::processEvents();
         QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
 
-        const QStringList expectedLamps = {lamp(1, "green"), lamp(2, "red"), lamp(3, "green"),
-                                           lamp(4, "red"), lamp(5, "green"), lamp(6, "red")};
+        const QStringList expectedLamps = {lamp(1, "green"), lamp(2, "red"),   lamp(3, "green"),
+                                           lamp(4, "red"),   lamp(5, "green"), lamp(6, "red")};
         for (int i = 0; i < 6; ++i)
             QCOMPARE(w->moduleLamps[i]->styleSheet(), expectedLamps.at(i));
         QCOMPARE(w->ui->label_onair1->styleSheet(), icon("onair1", true));

@@ -18,8 +18,8 @@ struct Row {
     QRect geometry;
     FontKind font;
     bool centred;
-    const char *styleSheet; // nullptr: none set
-    const char *text;       // nullptr: not a label
+    const char *styleSheet;  // nullptr: none set
+    const char *text;        // nullptr: not a label
 };
 
 QString signalSheet(const char *name)
@@ -79,7 +79,7 @@ struct Window {
     Window() { ui.setupUi(&window); }
 };
 
-} // namespace
+}  // namespace
 
 class TestMainWindowForm : public QObject
 {
@@ -149,12 +149,11 @@ void TestMainWindowForm::widgetTreeInCreationOrder()
     }
     // The Ui pointers refer to those same widgets.
     const QVector<QWidget *> pointers = {
-        w.ui.ProgLeft, w.ui.ProgRight, w.ui.CrmLeft, w.ui.CrmRight, w.ui.AnalogClock,
-        w.ui.DigitalClock, w.ui.proglabel, w.ui.crmlabel, w.ui.timelabel, w.ui.footerlabel,
-        w.ui.label_src_1, w.ui.label_src_2, w.ui.label_src_3, w.ui.label_src_4,
-        w.ui.label_src_5, w.ui.label_src_6, w.ui.label_onair1, w.ui.label_onair2,
-        w.ui.label_silence, w.ui.label_micon, w.ui.label_crmmute, w.ui.label_mictime,
-        w.ui.label, w.ui.label_telring, w.ui.signalslabel};
+        w.ui.ProgLeft,      w.ui.ProgRight,     w.ui.CrmLeft,      w.ui.CrmRight,      w.ui.AnalogClock,
+        w.ui.DigitalClock,  w.ui.proglabel,     w.ui.crmlabel,     w.ui.timelabel,     w.ui.footerlabel,
+        w.ui.label_src_1,   w.ui.label_src_2,   w.ui.label_src_3,  w.ui.label_src_4,   w.ui.label_src_5,
+        w.ui.label_src_6,   w.ui.label_onair1,  w.ui.label_onair2, w.ui.label_silence, w.ui.label_micon,
+        w.ui.label_crmmute, w.ui.label_mictime, w.ui.label,        w.ui.label_telring, w.ui.signalslabel};
     QCOMPARE(pointers.size(), rows.size());
     for (int i = 0; i < rows.size(); ++i)
         QCOMPARE(pointers[i]->objectName(), QString::fromLatin1(rows[i].name));
@@ -173,9 +172,7 @@ void TestMainWindowForm::geometryFontsAlignmentAndStyleSheets()
 
         const QFont f = widget->font();
         switch (r.font) {
-        case FontKind::None:
-            QVERIFY2(!widget->testAttribute(Qt::WA_SetFont), r.name);
-            break;
+        case FontKind::None: QVERIFY2(!widget->testAttribute(Qt::WA_SetFont), r.name); break;
         case FontKind::Caption:
         case FontKind::Footer:
         case FontKind::Source:
@@ -201,8 +198,8 @@ void TestMainWindowForm::geometryFontsAlignmentAndStyleSheets()
         }
 
         if (auto *label = qobject_cast<const QLabel *>(widget)) {
-            QCOMPARE(label->alignment(), r.centred ? Qt::Alignment(Qt::AlignCenter)
-                                                   : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+            QCOMPARE(label->alignment(),
+                     r.centred ? Qt::Alignment(Qt::AlignCenter) : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
             QCOMPARE(label->frameShape(), QFrame::NoFrame);
             if (r.text)
                 QCOMPARE(label->text(), QString::fromLatin1(r.text));
@@ -237,11 +234,11 @@ void TestMainWindowForm::stackingOrder()
     Window w;
     // raise() moves a widget to the end of its parent's child list, so after
     // setupUi the list is the stacking order, bottom first.
-    const QStringList expected = {
-        "ProgLeft", "ProgRight", "CrmLeft", "CrmRight", "DigitalClock", "proglabel", "crmlabel",
-        "timelabel", "footerlabel", "AnalogClock", "label_src_1", "label_src_2", "label_src_3",
-        "label_src_4", "label_src_5", "label_src_6", "label_onair1", "label_onair2", "label_silence",
-        "label_micon", "label_crmmute", "label_mictime", "label", "label_telring", "signalslabel"};
+    const QStringList expected = {"ProgLeft",      "ProgRight",     "CrmLeft",      "CrmRight",      "DigitalClock",
+                                  "proglabel",     "crmlabel",      "timelabel",    "footerlabel",   "AnalogClock",
+                                  "label_src_1",   "label_src_2",   "label_src_3",  "label_src_4",   "label_src_5",
+                                  "label_src_6",   "label_onair1",  "label_onair2", "label_silence", "label_micon",
+                                  "label_crmmute", "label_mictime", "label",        "label_telring", "signalslabel"};
     QStringList actual;
     for (QObject *child : w.ui.centralWidget->children())
         if (child->isWidgetType())
@@ -268,14 +265,14 @@ void TestMainWindowForm::textsUseTheMainWindowContext()
     QCOMPARE(w.ui.crmlabel->text(), QStringLiteral("MainWindow|CRM"));
     QCOMPARE(w.ui.timelabel->text(), QStringLiteral("MainWindow|System Time"));
     QVERIFY(w.ui.footerlabel->text().startsWith(QLatin1String("MainWindow|")));
-    for (QLabel *l : {w.ui.label_src_1, w.ui.label_src_2, w.ui.label_src_3, w.ui.label_src_4,
-                      w.ui.label_src_5, w.ui.label_src_6})
+    for (QLabel *l :
+         {w.ui.label_src_1, w.ui.label_src_2, w.ui.label_src_3, w.ui.label_src_4, w.ui.label_src_5, w.ui.label_src_6})
         QCOMPARE(l->text(), QStringLiteral("MainWindow|LINE"));
     QCOMPARE(w.ui.label_mictime->text(), QStringLiteral("MainWindow|time"));
     QCOMPARE(w.ui.signalslabel->text(), QStringLiteral("MainWindow|Signals"));
     // Picture labels stay without text.
-    for (QLabel *l : {w.ui.label_onair1, w.ui.label_onair2, w.ui.label_silence, w.ui.label_micon,
-                      w.ui.label_crmmute, w.ui.label, w.ui.label_telring})
+    for (QLabel *l : {w.ui.label_onair1, w.ui.label_onair2, w.ui.label_silence, w.ui.label_micon, w.ui.label_crmmute,
+                      w.ui.label, w.ui.label_telring})
         QVERIFY(l->text().isEmpty());
 
     // retranslateUi restores the source texts once the translator is gone.

@@ -19,7 +19,7 @@ namespace {
 
 int g_pngDecodes = 0;
 
-} // namespace
+}  // namespace
 
 extern "C" void png_read_end(void *png, void *info)
 {
@@ -48,8 +48,8 @@ QVector<Shown> shownPictures()
     };
     for (const char *name : {"onair1", "onair2", "nonstop", "silence", "micon", "crmmute", "phone"})
         for (const char *state : {"active", "inactive"})
-            list.append({kSignals + QStringLiteral("%1-%2.png").arg(QLatin1String(name), QLatin1String(state)),
-                         {121, 41}});
+            list.append(
+                {kSignals + QStringLiteral("%1-%2.png").arg(QLatin1String(name), QLatin1String(state)), {121, 41}});
     for (int n = 1; n <= 6; ++n)
         for (const char *colour : {"grey", "green", "red"})
             list.append({kSunken + QStringLiteral("%1-%2.png").arg(n).arg(QLatin1String(colour)), {61, 61}});
@@ -84,7 +84,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestResourcePictures : public QObject
 {

@@ -49,7 +49,8 @@ struct Received {
     std::vector<uint8_t> data;
     std::chrono::steady_clock::time_point at;
 
-    template <typename T> T as() const
+    template <typename T>
+    T as() const
     {
         T v{};
         std::memcpy(&v, data.data(), std::min(sizeof v, data.size()));
@@ -68,7 +69,8 @@ struct Received {
     }
 
 private:
-    template <typename T> T as_at(size_t i) const
+    template <typename T>
+    T as_at(size_t i) const
     {
         T v;
         std::memcpy(&v, data.data() + sizeof v * i, sizeof v);
@@ -77,7 +79,8 @@ private:
 };
 
 // Registered as the callback with the log as userdata.
-class EventLog {
+class EventLog
+{
 public:
     static int callback(const korvane_event *e, void *self)
     {
@@ -121,6 +124,6 @@ private:
     std::vector<Received> events_;
 };
 
-} // namespace kt
+}  // namespace kt
 
-#endif // TEST_SUPPORT_EVENT_LOG_H
+#endif  // TEST_SUPPORT_EVENT_LOG_H

@@ -37,7 +37,8 @@ inline korvane_handle open_towards(const FakeMixer &mixer, uint16_t *recv_port, 
 }
 
 // Runs the test inside a fresh temporary folder, so log files land there.
-class TempDir {
+class TempDir
+{
 public:
     TempDir()
     {
@@ -91,7 +92,8 @@ inline int count_entries(const char *dir)
 }
 
 // A test with one open handle towards a fake mixer, in its own folder.
-class LinkTest : public ::testing::Test {
+class LinkTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -117,8 +119,7 @@ protected:
         if (datagrams.size() > 32) {
             std::vector<Received> all;
             for (size_t i = 0; i < datagrams.size(); i += 32) {
-                std::vector<Bytes> part(datagrams.begin() + i,
-                                        datagrams.begin() + std::min(datagrams.size(), i + 32));
+                std::vector<Bytes> part(datagrams.begin() + i, datagrams.begin() + std::min(datagrams.size(), i + 32));
                 auto got = exchange(part);
                 all.insert(all.end(), got.begin(), got.end());
             }
@@ -189,6 +190,6 @@ inline std::vector<std::string> log_texts(const std::string &file, std::vector<s
     return texts;
 }
 
-} // namespace kt
+}  // namespace kt
 
-#endif // TEST_SUPPORT_LIBRARY_LINK_H
+#endif  // TEST_SUPPORT_LIBRARY_LINK_H

@@ -21,7 +21,7 @@ sockaddr_in loopback(uint16_t port)
     return a;
 }
 
-} // namespace
+}  // namespace
 
 Bytes datagram(uint8_t header, const Bytes &data, uint8_t length)
 {
@@ -139,4 +139,4 @@ void FakeMixer::meters(int prog_left, int prog_right, int crm_left, int crm_righ
     event(48, {code(prog_left), code(prog_right), 0, 0, code(crm_left), code(crm_right)});
 }
 
-} // namespace kt
+}  // namespace kt

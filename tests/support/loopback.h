@@ -20,7 +20,8 @@ bool is_keep_alive(const Bytes &datagram);
 // A UDP port on 127.0.0.1 that was free a moment ago.
 uint16_t free_udp_port();
 
-class UdpPeer {
+class UdpPeer
+{
 public:
     UdpPeer();
     ~UdpPeer();
@@ -53,7 +54,8 @@ private:
 
 // The mixer's end of the link: receives what the library sends and sends
 // replies and events to the target, the library's receive port.
-class FakeMixer : public UdpPeer {
+class FakeMixer : public UdpPeer
+{
 public:
     void set_target(uint16_t port) { target_ = port; }
 
@@ -72,6 +74,6 @@ private:
     uint16_t target_ = 0;
 };
 
-} // namespace kt
+}  // namespace kt
 
-#endif // TEST_SUPPORT_LOOPBACK_H
+#endif  // TEST_SUPPORT_LOOPBACK_H

@@ -57,4 +57,4 @@ private:
     QList<QByteArray> received;
 };
 
-#endif // TEST_SUPPORT_QT_FAKE_MIXER_H
+#endif  // TEST_SUPPORT_QT_FAKE_MIXER_H

@@ -43,7 +43,9 @@ bool read_some(int fd, std::string &into, int timeout_ms)
 }  // namespace
 
 #ifdef KORVANE_SIM_PATH
-SimProcess::SimProcess() : program_(KORVANE_SIM_PATH) {}
+SimProcess::SimProcess()
+    : program_(KORVANE_SIM_PATH)
+{}
 #endif
 
 SimProcess::~SimProcess()

@@ -18,11 +18,14 @@ struct Finished {
     std::string err;
 };
 
-class SimProcess {
+class SimProcess
+{
 public:
     SimProcess();
     // Runs another program of the project the same way (the korvane client).
-    explicit SimProcess(std::string program) : program_(std::move(program)) {}
+    explicit SimProcess(std::string program)
+        : program_(std::move(program))
+    {}
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
     ~SimProcess();
@@ -67,4 +70,4 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
 
 }  // namespace simtest
 
-#endif // TEST_SUPPORT_SIM_PROCESS_H
+#endif  // TEST_SUPPORT_SIM_PROCESS_H

@@ -74,7 +74,7 @@ QByteArray pngEntry(const QImage &img)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray makeIcoFile(const QVector<QImage> &images)
 {
@@ -83,8 +83,8 @@ QByteArray makeIcoFile(const QVector<QImage> &images)
         entries.append(img.width() >= 256 ? pngEntry(img) : bitmapEntry(img));
 
     QByteArray out;
-    put16(out, 0); // reserved
-    put16(out, 1); // type: icon
+    put16(out, 0);  // reserved
+    put16(out, 1);  // type: icon
     put16(out, quint16(images.size()));
 
     quint32 offset = quint32(6 + 16 * images.size());
@@ -92,10 +92,10 @@ QByteArray makeIcoFile(const QVector<QImage> &images)
         const QImage &img = images.at(i);
         out.append(char(img.width() >= 256 ? 0 : img.width()));
         out.append(char(img.height() >= 256 ? 0 : img.height()));
-        out.append(char(0)); // no palette
+        out.append(char(0));  // no palette
         out.append(char(0));
-        put16(out, 1);  // planes
-        put16(out, 32); // bits per pixel
+        put16(out, 1);   // planes
+        put16(out, 32);  // bits per pixel
         put32(out, quint32(entries.at(i).size()));
         put32(out, offset);
         offset += quint32(entries.at(i).size());

@@ -10,4 +10,4 @@
 // 256-pixel image as PNG, which is how Windows itself stores large icons.
 QByteArray makeIcoFile(const QVector<QImage> &images);
 
-#endif // ARTWORK_ICOFILE_H
+#endif  // ARTWORK_ICOFILE_H

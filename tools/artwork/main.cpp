@@ -104,8 +104,7 @@ bool writeTree(const QString &root, int &pictures)
     QVector<QImage> iconImages;
     for (int size : {16, 32, 48, 64, 128, 256})
         iconImages.append(art::windowIcon(size));
-    tree.picture(root + QStringLiteral("/ico/MorvidIcon256x256Border.ico"),
-                 makeIcoFile(iconImages));
+    tree.picture(root + QStringLiteral("/ico/MorvidIcon256x256Border.ico"), makeIcoFile(iconImages));
 
     tree.picture(png + QStringLiteral("background_offline.png"), art::statusBackground(false));
     tree.picture(png + QStringLiteral("background_online.png"), art::statusBackground(true));
@@ -117,18 +116,15 @@ bool writeTree(const QString &root, int &pictures)
 
     for (const art::Signal &s : art::signalSet()) {
         for (bool active : {true, false}) {
-            const QString name = s.file + (active ? QStringLiteral("-active.png")
-                                                  : QStringLiteral("-inactive.png"));
-            tree.picture(icons + QStringLiteral("signals/") + name,
-                         art::signalIcon(QSize(544, 156), s, active));
+            const QString name = s.file + (active ? QStringLiteral("-active.png") : QStringLiteral("-inactive.png"));
+            tree.picture(icons + QStringLiteral("signals/") + name, art::signalIcon(QSize(544, 156), s, active));
         }
         // The larger set keeps only six signals, and names control-room mute "crm".
         if (s.file == QLatin1String("phone"))
             continue;
         const QString big = s.file == QLatin1String("crmmute") ? QStringLiteral("crm") : s.file;
         for (bool active : {true, false}) {
-            tree.picture(icons + big + (active ? QStringLiteral("-active.png")
-                                               : QStringLiteral("-inactive.png")),
+            tree.picture(icons + big + (active ? QStringLiteral("-active.png") : QStringLiteral("-inactive.png")),
                          art::signalIcon(QSize(581, 184), s, active));
         }
     }
@@ -145,8 +141,7 @@ bool writeTree(const QString &root, int &pictures)
 
 // ---------------------------------------------------------------- contact sheet
 
-QLabel *place(QWidget *parent, const QRect &r, const QString &styleSheet,
-              const QString &text = QString())
+QLabel *place(QWidget *parent, const QRect &r, const QString &styleSheet, const QString &text = QString())
 {
     auto *l = new QLabel(text, parent);
     l->setGeometry(r);
@@ -174,8 +169,8 @@ QLabel *placePicture(QWidget *parent, const QRect &r, const QString &file)
 // clocks are drawn roughly: they are widgets, not pictures.
 QImage faceMockUp(const QString &root, bool online)
 {
-    QImage base(root + (online ? QStringLiteral("/png/background_online.png")
-                               : QStringLiteral("/png/background_offline.png")));
+    QImage base(
+        root + (online ? QStringLiteral("/png/background_online.png") : QStringLiteral("/png/background_offline.png")));
     {
         QPainter p(&base);
         p.setRenderHint(QPainter::Antialiasing);
@@ -215,9 +210,13 @@ QImage faceMockUp(const QString &root, bool online)
     QFont small;
     small.setPointSize(10);
     const QString white = QStringLiteral("QLabel\n{\ncolor: rgb(255, 255, 255);\n}");
-    const struct { QRect r; const char *t; } captions[] = {
-        {{69, 504, 71, 31}, "Master"}, {{230, 504, 61, 31}, "CRM"},
-        {{485, 504, 141, 31}, "System Time"}, {{810, 504, 141, 31}, "Signals"}};
+    const struct {
+        QRect r;
+        const char *t;
+    } captions[] = {{{69, 504, 71, 31}, "Master"},
+                    {{230, 504, 61, 31}, "CRM"},
+                    {{485, 504, 141, 31}, "System Time"},
+                    {{810, 504, 141, 31}, "Signals"}};
     for (const auto &c : captions) {
         QLabel *l = place(&face, c.r, white, QString::fromLatin1(c.t));
         l->setFont(caption);
@@ -235,16 +234,17 @@ QImage faceMockUp(const QString &root, bool online)
     mic->setAlignment(Qt::AlignCenter);
     const char *sources[] = {"MIC", "MIC", "LINE", "LINE", "TEL", "USB"};
     for (int i = 0; i < 6; ++i) {
-        QLabel *l = place(&face, QRect(76 + 164 * i, 581, 31, 20),
-                          QStringLiteral("color: rgb(255, 255, 255);"),
+        QLabel *l = place(&face, QRect(76 + 164 * i, 581, 31, 20), QStringLiteral("color: rgb(255, 255, 255);"),
                           QString::fromLatin1(sources[i]));
         l->setFont(small);
         l->setAlignment(Qt::AlignCenter);
     }
-    const struct { int y; const char *name; bool on; } signalRows[] = {
-        {166, "phone", false}, {214, "onair1", true}, {262, "onair2", false},
-        {310, "nonstop", false}, {358, "silence", false}, {406, "micon", true},
-        {454, "crmmute", true}};
+    const struct {
+        int y;
+        const char *name;
+        bool on;
+    } signalRows[] = {{166, "phone", false},   {214, "onair1", true}, {262, "onair2", false}, {310, "nonstop", false},
+                      {358, "silence", false}, {406, "micon", true},  {454, "crmmute", true}};
     for (const auto &s : signalRows) {
         const bool on = s.on && online;
         placePicture(&face, QRect(820, s.y, 121, 41),
@@ -267,7 +267,9 @@ QImage faceMockUp(const QString &root, bool online)
 class Sheet
 {
 public:
-    explicit Sheet(int width) : m_width(width) {}
+    explicit Sheet(int width)
+        : m_width(width)
+    {}
 
     void title(const QString &text)
     {
@@ -315,8 +317,7 @@ public:
             if (!it.caption.isEmpty()) {
                 p.setFont(captionFont);
                 p.setPen(QColor(0xb8, 0xbe, 0xc6));
-                p.drawText(QRect(it.at.x(), it.at.y() + it.image.height() + 2,
-                                 qMax(it.image.width(), 120), 18),
+                p.drawText(QRect(it.at.x(), it.at.y() + it.image.height() + 2, qMax(it.image.width(), 120), 18),
                            Qt::AlignLeft | Qt::AlignVCenter, it.caption);
             }
         }
@@ -324,7 +325,11 @@ public:
     }
 
 private:
-    struct Item { QImage image; QPoint at; QString caption; };
+    struct Item {
+        QImage image;
+        QPoint at;
+        QString caption;
+    };
     static constexpr int kMargin = 16;
     static constexpr int kGap = 16;
     int m_width;
@@ -363,7 +368,8 @@ bool writeContactSheet(const QString &root, const QString &path)
         }
         sheet.newRow();
     }
-    sheet.title(QStringLiteral("Module lamps, KorvaneMeterIcons2/sunken (256 x 256, shown at 96 and at 61 as on screen)"));
+    sheet.title(
+        QStringLiteral("Module lamps, KorvaneMeterIcons2/sunken (256 x 256, shown at 96 and at 61 as on screen)"));
     for (const char *colour : {"grey", "green", "red"}) {
         for (int n = 1; n <= 8; ++n) {
             const QString file = QStringLiteral("%1-%2.png").arg(n).arg(QLatin1String(colour));
@@ -392,7 +398,7 @@ bool writeContactSheet(const QString &root, const QString &path)
     return out.save(path, "PNG");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

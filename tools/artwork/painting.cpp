@@ -11,7 +11,7 @@ namespace art {
 namespace {
 
 // Face colours shared by the backgrounds and the pictures that sit on them.
-const QColor kEdge(0x0b, 0x0d, 0x10);       // outermost colour, matches the frame
+const QColor kEdge(0x0b, 0x0d, 0x10);  // outermost colour, matches the frame
 const QColor kBaseTop(0x13, 0x16, 0x1b);
 const QColor kBaseBottom(0x0c, 0x0e, 0x11);
 const QColor kPanelTop(0x1a, 0x1e, 0x24);
@@ -22,10 +22,8 @@ const QColor kDimText(0x5c, 0x66, 0x72);
 
 QColor mix(const QColor &a, const QColor &b, qreal t)
 {
-    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t,
-                            a.greenF() + (b.greenF() - a.greenF()) * t,
-                            a.blueF() + (b.blueF() - a.blueF()) * t,
-                            a.alphaF() + (b.alphaF() - a.alphaF()) * t);
+    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+                            a.blueF() + (b.blueF() - a.blueF()) * t, a.alphaF() + (b.alphaF() - a.alphaF()) * t);
 }
 
 QColor withAlpha(QColor c, int alpha)
@@ -55,8 +53,7 @@ QFont faceFont(bool bold, qreal pixelSize, qreal tracking = 0)
 // Text as an outline, scaled so that its capital height is capHeight and its
 // width at most maxWidth, centred on centre. Outlines keep the lettering the
 // same at every size and free of font hinting.
-QPainterPath textShape(const QString &text, const QFont &font, const QPointF &centre,
-                       qreal capHeight, qreal maxWidth)
+QPainterPath textShape(const QString &text, const QFont &font, const QPointF &centre, qreal capHeight, qreal maxWidth)
 {
     QPainterPath path;
     path.addText(0, 0, font, text);
@@ -75,8 +72,8 @@ QPainterPath textShape(const QString &text, const QFont &font, const QPointF &ce
     return t.map(path);
 }
 
-void fillText(QPainter &p, const QPainterPath &shape, const QColor &colour,
-              const QColor &shadow = QColor(), qreal shadowOffset = 0)
+void fillText(QPainter &p, const QPainterPath &shape, const QColor &colour, const QColor &shadow = QColor(),
+              qreal shadowOffset = 0)
 {
     p.setPen(Qt::NoPen);
     if (shadow.isValid() && shadowOffset > 0) {
@@ -117,19 +114,19 @@ int meterRow(double db, int top, int height)
     return top + height - bar;
 }
 
-void meterScale(QPainter &p, int leftMeterRight, int rightMeterLeft, int top, int height,
-                bool online)
+void meterScale(QPainter &p, int leftMeterRight, int rightMeterLeft, int top, int height, bool online)
 {
     const qreal centre = (leftMeterRight + rightMeterLeft) / 2.0;
-    struct Mark { int db; bool major; };
-    const Mark marks[] = {{5, true}, {0, true}, {-3, false}, {-5, true}, {-10, true},
-                          {-15, false}, {-20, true}, {-25, false}, {-30, true},
-                          {-35, false}, {-40, true}, {-45, false}, {-50, true}};
+    struct Mark {
+        int db;
+        bool major;
+    };
+    const Mark marks[] = {{5, true},    {0, true},   {-3, false},  {-5, true},  {-10, true},  {-15, false}, {-20, true},
+                          {-25, false}, {-30, true}, {-35, false}, {-40, true}, {-45, false}, {-50, true}};
     const QFont font = faceFont(true, 13);
     for (const Mark &m : marks) {
         const qreal y = meterRow(m.db, top, height) + 0.5;
-        QColor tick = m.db > 0 ? QColor(0xc8, 0x4a, 0x44)
-                               : (m.db == 0 ? QColor(0xd8, 0xdc, 0xe0) : kScaleText);
+        QColor tick = m.db > 0 ? QColor(0xc8, 0x4a, 0x44) : (m.db == 0 ? QColor(0xd8, 0xdc, 0xe0) : kScaleText);
         if (!m.major)
             tick = withAlpha(kScaleText, 110);
         if (!online)
@@ -164,8 +161,7 @@ void ledDot(QPainter &p, const QPointF &c, qreal r, const QColor &colour, bool g
     p.drawEllipse(c, r, r);
 }
 
-void gearShape(QPainterPath &path, const QPointF &c, qreal outer, qreal inner, qreal hole,
-               int teeth)
+void gearShape(QPainterPath &path, const QPointF &c, qreal outer, qreal inner, qreal hole, int teeth)
 {
     const int steps = teeth * 4;
     QPolygonF poly;
@@ -187,8 +183,7 @@ void gearShape(QPainterPath &path, const QPointF &c, qreal outer, qreal inner, q
 
 // A small group of meter bars, used by the about picture, the splash screen
 // and the window icon.
-void meterBars(QPainter &p, const QRectF &area, int count, const QVector<qreal> &levels,
-               qreal gapFraction)
+void meterBars(QPainter &p, const QRectF &area, int count, const QVector<qreal> &levels, qreal gapFraction)
 {
     const qreal gap = area.width() * gapFraction / (count - 1 > 0 ? count - 1 : 1);
     const qreal w = (area.width() - gap * (count - 1)) / count;
@@ -198,8 +193,7 @@ void meterBars(QPainter &p, const QRectF &area, int count, const QVector<qreal> 
         p.setBrush(QColor(0x0a, 0x1c, 0x10));
         p.drawRect(slot);
         const qreal level = levels.value(i, 0.6);
-        const QRectF bar(slot.left(), slot.bottom() - slot.height() * level, w,
-                         slot.height() * level);
+        const QRectF bar(slot.left(), slot.bottom() - slot.height() * level, w, slot.height() * level);
         QLinearGradient g(slot.bottomLeft(), slot.topLeft());
         g.setColorAt(0, QColor(0x1f, 0xc0, 0x4a));
         g.setColorAt(0.68, QColor(0x36, 0xd8, 0x5c));
@@ -212,7 +206,7 @@ void meterBars(QPainter &p, const QRectF &area, int count, const QVector<qreal> 
     }
 }
 
-} // namespace
+}  // namespace
 
 QVector<Signal> signalSet()
 {
@@ -264,9 +258,9 @@ QImage signalIcon(const QSize &size, const Signal &signal, bool active)
         p.setPen(Qt::NoPen);
         p.setBrush(gloss);
         const qreal inset = h * 0.03;
-        p.drawPath(roundedRect(QRectF(plate.left() + inset, plate.top() + inset,
-                                      plate.width() - 2 * inset, plate.height() * 0.2),
-                               radius * 0.6));
+        p.drawPath(roundedRect(
+            QRectF(plate.left() + inset, plate.top() + inset, plate.width() - 2 * inset, plate.height() * 0.2),
+            radius * 0.6));
     } else {
         QLinearGradient g(plate.topLeft(), plate.bottomLeft());
         g.setColorAt(0, QColor(0x1f, 0x23, 0x29));
@@ -277,12 +271,11 @@ QImage signalIcon(const QSize &size, const Signal &signal, bool active)
     }
 
     const QFont font = faceFont(true, h * 0.5, h * 0.02);
-    const QPainterPath legend = textShape(signal.word, font, plate.center(),
-                                          plate.height() * 0.40, plate.width() * 0.86);
+    const QPainterPath legend =
+        textShape(signal.word, font, plate.center(), plate.height() * 0.40, plate.width() * 0.86);
     if (active) {
         const bool darkInk = signal.ink.lightness() < 100;
-        fillText(p, legend, signal.ink,
-                 darkInk ? QColor(255, 255, 255, 70) : QColor(0, 0, 0, 110), h * 0.014);
+        fillText(p, legend, signal.ink, darkInk ? QColor(255, 255, 255, 70) : QColor(0, 0, 0, 110), h * 0.014);
     } else {
         // Unlit: a plain grey legend with a hint of the sign's colour, dim
         // beside the lit signs but still clear on its dark plate.
@@ -383,8 +376,8 @@ QImage moduleLamp(int size, int number, LampColour colour)
     p.fillRect(img.rect(), glass);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
-    const QPainterPath digit = textShape(QString::number(number), faceFont(true, 90 * s),
-                                         QPointF(c.x(), 84 * s), 58 * s, 0);
+    const QPainterPath digit =
+        textShape(QString::number(number), faceFont(true, 90 * s), QPointF(c.x(), 84 * s), 58 * s, 0);
     fillText(p, digit, ink, darkInk ? QColor(255, 255, 255, 70) : QColor(0, 0, 0, 130), 3 * s);
     return img;
 }
@@ -436,15 +429,15 @@ QImage statusBackground(bool online)
     meterScale(p, 66, 143, 73, 415, online);
     meterScale(p, 222, 299, 73, 415, online);
     const QFont small = faceFont(true, 12);
-    const struct { int x; const char *t; } channels[] = {{60, "L"}, {149, "R"}, {216, "L"}, {305, "R"}};
+    const struct {
+        int x;
+        const char *t;
+    } channels[] = {{60, "L"}, {149, "R"}, {216, "L"}, {305, "R"}};
     for (const auto &ch : channels)
-        fillText(p, textShape(QString::fromLatin1(ch.t), small, QPointF(ch.x, 62), 9, 0),
-                 kScaleText);
+        fillText(p, textShape(QString::fromLatin1(ch.t), small, QPointF(ch.x, 62), 9, 0), kScaleText);
 
     // Product name, calm and out of the way.
-    fillText(p, textShape(QStringLiteral("TAVELIN METERS"), faceFont(true, 14, 3),
-                          QPointF(110, 26), 10, 0),
-             kDimText);
+    fillText(p, textShape(QStringLiteral("TAVELIN METERS"), faceFont(true, 14, 3), QPointF(110, 26), 10, 0), kDimText);
 
     // Footer plate: the maker line is drawn in the window's plain dark text
     // colour, so it sits on a light engraved plate.
@@ -465,8 +458,9 @@ QImage statusBackground(bool online)
         p.setPen(QPen(QColor(0x2c, 0x7a, 0x43), 1.5));
         p.drawRoundedRect(badge, 20, 20);
         ledDot(p, QPointF(badge.left() + 24, badge.center().y()), 7, QColor(0x36, 0xd3, 0x5f), true);
-        fillText(p, textShape(QStringLiteral("ONLINE"), faceFont(true, 24, 2),
-                              QPointF(badge.center().x() + 12, badge.center().y()), 18, 0),
+        fillText(p,
+                 textShape(QStringLiteral("ONLINE"), faceFont(true, 24, 2),
+                           QPointF(badge.center().x() + 12, badge.center().y()), 18, 0),
                  QColor(0x5c, 0xe0, 0x86));
     } else {
         // A red frame around the whole face as well as the badge.
@@ -481,9 +475,8 @@ QImage statusBackground(bool online)
         p.setBrush(g);
         p.setPen(QPen(QColor(0xff, 0x6a, 0x5e), 1.5));
         p.drawRoundedRect(badge, 25, 25);
-        fillText(p, textShape(QStringLiteral("OFFLINE"), faceFont(true, 32, 3),
-                              badge.center(), 25, 0),
-                 Qt::white, QColor(0, 0, 0, 120), 1.5);
+        fillText(p, textShape(QStringLiteral("OFFLINE"), faceFont(true, 32, 3), badge.center(), 25, 0), Qt::white,
+                 QColor(0, 0, 0, 120), 1.5);
     }
     return img;
 }
@@ -552,20 +545,20 @@ QImage aboutPicture()
     for (int i = 0; i < 60; ++i) {
         const qreal a = i * 2 * M_PI / 60;
         const bool hour = i % 5 == 0;
-        p.setPen(QPen(hour ? QColor(0x2e, 0xd0, 0x56) : QColor(0x1c, 0x80, 0x36),
-                      hour ? 5 : 2.5, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(hour ? QColor(0x2e, 0xd0, 0x56) : QColor(0x1c, 0x80, 0x36), hour ? 5 : 2.5, Qt::SolidLine,
+                      Qt::RoundCap));
         const qreal r0 = hour ? 50 : 56;
         p.drawLine(dial + QPointF(std::sin(a) * r0, -std::cos(a) * r0),
                    dial + QPointF(std::sin(a) * 62, -std::cos(a) * 62));
     }
-    fillText(p, textShape(QStringLiteral("12:00"), faceFont(true, 26), dial, 17, 0),
-             QColor(0xf0, 0xf2, 0xf4));
+    fillText(p, textShape(QStringLiteral("12:00"), faceFont(true, 26), dial, 17, 0), QColor(0xf0, 0xf2, 0xf4));
 
-    fillText(p, textShape(QStringLiteral("Tavelin Meters"), faceFont(true, 40),
-                          QPointF(size.width() / 2.0, 206), 27, 300),
+    fillText(p,
+             textShape(QStringLiteral("Tavelin Meters"), faceFont(true, 40), QPointF(size.width() / 2.0, 206), 27, 300),
              QColor(0xf0, 0xf2, 0xf4));
-    fillText(p, textShape(QStringLiteral("STUDIO METER DISPLAY"), faceFont(true, 16, 2),
-                          QPointF(size.width() / 2.0, 240), 12, 280),
+    fillText(p,
+             textShape(QStringLiteral("STUDIO METER DISPLAY"), faceFont(true, 16, 2), QPointF(size.width() / 2.0, 240),
+                       12, 280),
              QColor(0x8c, 0x95, 0xa0));
     return img;
 }
@@ -585,16 +578,13 @@ QImage splashScreen()
     p.drawRect(QRectF(1, 1, size.width() - 2, size.height() - 2));
 
     meterBars(p, QRectF(60, 70, 150, 240), 4, {0.82, 0.76, 0.58, 0.64}, 0.35);
-    fillText(p, textShape(QStringLiteral("Tavelin Meters"), faceFont(true, 56),
-                          QPointF(450, 170), 40, 400),
+    fillText(p, textShape(QStringLiteral("Tavelin Meters"), faceFont(true, 56), QPointF(450, 170), 40, 400),
              QColor(0xf0, 0xf2, 0xf4));
-    fillText(p, textShape(QStringLiteral("STUDIO METER DISPLAY"), faceFont(true, 18, 3),
-                          QPointF(450, 222), 14, 400),
+    fillText(p, textShape(QStringLiteral("STUDIO METER DISPLAY"), faceFont(true, 18, 3), QPointF(450, 222), 14, 400),
              QColor(0x8c, 0x95, 0xa0));
     p.setPen(QPen(QColor(0x2e, 0xd0, 0x56), 3));
     p.drawLine(QPointF(290, 258), QPointF(610, 258));
-    fillText(p, textShape(QStringLiteral("starting\u2026"), faceFont(false, 18),
-                          QPointF(450, 290), 12, 0),
+    fillText(p, textShape(QStringLiteral("starting\u2026"), faceFont(false, 18), QPointF(450, 290), 12, 0),
              QColor(0x6c, 0x76, 0x82));
     return img;
 }
@@ -612,8 +602,7 @@ QImage voiceTrack(int size)
     p.setBrush(g);
     p.setPen(QPen(QColor(0x1a, 0x12, 0x04), 6 * s));
     p.drawRoundedRect(tile, 40 * s, 40 * s);
-    fillText(p, textShape(QStringLiteral("VT"), faceFont(true, 120 * s), QPointF(128 * s, 96 * s),
-                          84 * s, 0),
+    fillText(p, textShape(QStringLiteral("VT"), faceFont(true, 120 * s), QPointF(128 * s, 96 * s), 84 * s, 0),
              QColor(0x1a, 0x12, 0x04));
     // A short waveform under the letters: a voice track is recorded speech.
     QPainterPath wave;
@@ -664,4 +653,4 @@ QImage windowIcon(int size)
     return img;
 }
 
-} // namespace art
+}  // namespace art

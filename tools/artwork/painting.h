@@ -35,6 +35,6 @@ QImage splashScreen();
 QImage voiceTrack(int size);
 QImage windowIcon(int size);
 
-} // namespace art
+}  // namespace art
 
-#endif // ARTWORK_PAINTING_H
+#endif  // ARTWORK_PAINTING_H

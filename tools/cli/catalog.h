@@ -20,7 +20,7 @@ struct IdInfo {
     int id;
     const char *name;  // header name in lower case with hyphens; nullptr where the header has none
     Block block;
-    int count;         // values in an Ints or Bytes block
+    int count;  // values in an Ints or Bytes block
     Labels labels;
     const char *about;
 };
@@ -61,4 +61,4 @@ bool parse_integer(const std::string &text, long &value);
 
 }  // namespace kcli
 
-#endif // CLI_CATALOG_H
+#endif  // CLI_CATALOG_H

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #ifndef KORVANE_TOOL_VERSION
-#define KORVANE_TOOL_VERSION "unknown"
+#    define KORVANE_TOOL_VERSION "unknown"
 #endif
 
 namespace kcli {

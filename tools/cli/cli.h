@@ -23,7 +23,9 @@ struct Common {
 // ("" for the tool's own usage).
 struct UsageError : std::runtime_error {
     UsageError(const std::string &message, std::string command)
-        : std::runtime_error(message), command(std::move(command)) {}
+        : std::runtime_error(message)
+        , command(std::move(command))
+    {}
     std::string command;
 };
 
@@ -40,4 +42,4 @@ int run_monitor(const Common &common, const std::vector<std::string> &args);
 
 }  // namespace kcli
 
-#endif // CLI_CLI_H
+#endif  // CLI_CLI_H

@@ -79,7 +79,8 @@ unsigned long Link::dropped()
     return dropped_;
 }
 
-StopOnSignal::StopOnSignal(std::function<void()> on_stop) : on_stop_(std::move(on_stop))
+StopOnSignal::StopOnSignal(std::function<void()> on_stop)
+    : on_stop_(std::move(on_stop))
 {
     sigemptyset(&set_);
     sigaddset(&set_, SIGINT);

@@ -19,10 +19,13 @@
 
 namespace kcli {
 
-class Link {
+class Link
+{
 public:
     // Meter events arrive 25 times a second or more; only keep them when asked.
-    explicit Link(bool keep_meters) : keep_meters_(keep_meters) {}
+    explicit Link(bool keep_meters)
+        : keep_meters_(keep_meters)
+    {}
     ~Link() { close(); }
     Link(const Link &) = delete;
     Link &operator=(const Link &) = delete;
@@ -60,7 +63,8 @@ private:
 // Blocks SIGINT and SIGTERM in the whole process (create it before the
 // library starts its threads, which inherit the mask) and calls `on_stop`
 // from its own thread when one arrives.
-class StopOnSignal {
+class StopOnSignal
+{
 public:
     explicit StopOnSignal(std::function<void()> on_stop);
     ~StopOnSignal();
@@ -79,4 +83,4 @@ private:
 
 }  // namespace kcli
 
-#endif // CLI_LINK_H
+#endif  // CLI_LINK_H

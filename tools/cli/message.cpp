@@ -58,11 +58,9 @@ std::string list_text(const Message &m, Labels labels)
 std::string values_text(const Message &m, const IdInfo &info)
 {
     switch (info.block) {
-    case Block::Firmware:
-        return m.firmware.text;
+    case Block::Firmware: return m.firmware.text;
     case Block::Ints:
-    case Block::Bytes:
-        return list_text(m, info.labels);
+    case Block::Bytes: return list_text(m, info.labels);
     case Block::Value16: {
         char text[24];
         std::snprintf(text, sizeof text, "%u (0x%04x)", static_cast<unsigned>(m.value16),
@@ -80,8 +78,9 @@ std::string values_text(const Message &m, const IdInfo &info)
         return text;
     }
     case Block::Silence:
-        return "threshold=" + std::to_string(m.silence.threshold) + " dB interval=" +
-               std::to_string(m.silence.interval) + " interval-unit=" + std::to_string(m.silence.interval_unit) +
+        return "threshold=" + std::to_string(m.silence.threshold) +
+               " dB interval=" + std::to_string(m.silence.interval) +
+               " interval-unit=" + std::to_string(m.silence.interval_unit) +
                " source=" + std::to_string(m.silence.source) + " config=" + std::to_string(m.silence.config);
     case Block::Lamps: {
         std::string text = "active/active-and-fader/inactive";
@@ -133,8 +132,7 @@ std::string json_values(const Message &m, const IdInfo &info)
             text += (i ? "," : "") + std::to_string(m.values[i]);
         return text + "]";
     }
-    case Block::Value16:
-        return "\"value\":" + std::to_string(m.value16);
+    case Block::Value16: return "\"value\":" + std::to_string(m.value16);
     case Block::Gpo: {
         std::string text = "\"gpo\":[";
         for (int g = 0; g < 2; ++g) {

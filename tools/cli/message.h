@@ -41,4 +41,4 @@ std::string local_time_text(std::chrono::system_clock::time_point t, bool iso);
 
 }  // namespace kcli
 
-#endif // CLI_MESSAGE_H
+#endif  // CLI_MESSAGE_H

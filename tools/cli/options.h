@@ -8,10 +8,13 @@
 
 namespace kcli {
 
-class OptionReader {
+class OptionReader
+{
 public:
     OptionReader(std::vector<std::string> args, std::string command)
-        : args_(std::move(args)), command_(std::move(command)) {}
+        : args_(std::move(args))
+        , command_(std::move(command))
+    {}
 
     bool more() const { return index_ < args_.size(); }
     // The next word starts with "--" (a negative number like -50 does not).
@@ -43,4 +46,4 @@ std::string ipv4_address(const std::string &text, const std::string &command);
 
 }  // namespace kcli
 
-#endif // CLI_OPTIONS_H
+#endif  // CLI_OPTIONS_H

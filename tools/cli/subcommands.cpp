@@ -190,8 +190,8 @@ int run_send(const Common &common, const std::vector<std::string> &args)
     std::vector<int> values;
     for (std::size_t i = 0; i < given; ++i) {
         const Arg &a = command->args[i];
-        values.push_back(static_cast<int>(
-            whole_number(words[i + 1], std::string(command->name) + " " + a.name, a.min, a.max, me)));
+        values.push_back(
+            static_cast<int>(whole_number(words[i + 1], std::string(command->name) + " " + a.name, a.min, a.max, me)));
     }
 
     Link link(false);
@@ -236,8 +236,8 @@ int run_monitor(const Common &common, const std::vector<std::string> &args)
     StopOnSignal stop([&link] { link.stop(); });
     if (!open_link(link, common))
         return kExitFailure;
-    const auto deadline = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
-                                                   std::chrono::duration<double>(duration_s));
+    const auto deadline = SteadyClock::now() +
+                          std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(duration_s));
     long shown = 0;
     Message m;
     while ((duration_s > 0.0 ? link.next(m, deadline) : link.next(m)) == Link::Wait::Message) {

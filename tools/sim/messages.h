@@ -60,4 +60,4 @@ constexpr uint8_t kConfigSave = 16;
 
 }  // namespace ksim::msg
 
-#endif // SIM_MESSAGES_H
+#endif  // SIM_MESSAGES_H

@@ -7,8 +7,8 @@ namespace ksim {
 
 namespace {
 
-constexpr double kOnsetsPerSecond = 5.0;   // syllables / beats
-constexpr double kReleaseSeconds = 0.15;   // fall between onsets
+constexpr double kOnsetsPerSecond = 5.0;  // syllables / beats
+constexpr double kReleaseSeconds = 0.15;  // fall between onsets
 constexpr double kPauseReleaseSeconds = 0.05;
 
 // Moves `value` toward `target` with time constant `tau` over `dt`.
@@ -19,7 +19,8 @@ double approach(double value, double target, double dt, double tau)
 
 }  // namespace
 
-MeterMotion::MeterMotion(uint32_t seed) : rng_(seed)
+MeterMotion::MeterMotion(uint32_t seed)
+    : rng_(seed)
 {
     phase_left_ = uniform(2.0, 6.0);
 }

@@ -10,7 +10,8 @@
 
 namespace ksim {
 
-class MeterMotion {
+class MeterMotion
+{
 public:
     static constexpr double kFloorDb = -50.0;
 
@@ -31,14 +32,14 @@ private:
 
     std::mt19937 rng_;
     bool talking_ = true;
-    double phase_left_ = 0.0;     // seconds left in the current phrase or pause
-    double silence_left_ = 0.0;   // seconds left of dead air
+    double phase_left_ = 0.0;    // seconds left in the current phrase or pause
+    double silence_left_ = 0.0;  // seconds left of dead air
     double envelope_db_ = kFloorDb;
-    double body_db_ = -18.0;      // level between peaks in this phrase
-    double balance_db_ = 0.0;     // slow left/right difference
+    double body_db_ = -18.0;   // level between peaks in this phrase
+    double balance_db_ = 0.0;  // slow left/right difference
     double programme_db_ = kFloorDb;
 };
 
 }  // namespace ksim
 
-#endif // SIM_METER_MOTION_H
+#endif  // SIM_METER_MOTION_H

@@ -173,9 +173,7 @@ CommandResult apply_command(MixerState &s, uint8_t number, const std::array<uint
         if (!apply_action(s.cue[a[0]], a[1]))
             return rejected(format("unknown action %d", a[1]));
         return accepted({}, format("cue %d now %d", a[0], s.cue[a[0]]));
-    case msg::kRemoteCueReset:
-        s.cue.fill(0);
-        return accepted({}, "all cues off");
+    case msg::kRemoteCueReset: s.cue.fill(0); return accepted({}, "all cues off");
     case msg::kAutoCueAnnouncer:
         if (!apply_action(s.auto_cue_announcer, a[0]))
             return rejected(format("unknown action %d", a[0]));
@@ -188,30 +186,17 @@ CommandResult apply_command(MixerState &s, uint8_t number, const std::array<uint
         if (!apply_action(s.non_stop, a[0]))
             return rejected(format("unknown action %d", a[0]));
         return accepted({msg::kNonStop}, format("non-stop now %d", s.non_stop));
-    case msg::kComm:
-        return triple_action(s.comm, a[0], a[1], msg::kComm);
-    case msg::kCough:
-        return triple_action(s.cough, a[0], a[1], msg::kCough);
-    case msg::kVoiceTrack:
-        return module_action(s.voice_track, a[0], a[1], msg::kVoiceTrack);
-    case msg::kConfigSave:
-        ++s.saves;
-        return accepted({}, "configuration saved");
-    case msg::kAutoOn:
-        return module_config(s.auto_on, a[0], a[1], msg::kAutoOn);
-    case msg::kCueReset:
-        return module_config(s.cue_reset, a[0], a[1], msg::kCueReset);
-    case msg::kOnAirConfig:
-        return module_config(s.on_air_flags, a[0], a[1], msg::kOnAirConfig);
-    case msg::kCrmMuteConfig:
-        return triple_config(s.crm_mute_config, a[0], a[1], msg::kCrmMuteConfig);
-    case msg::kCrmAutoCueReset:
-        return triple_config(s.crm_auto_cue_reset, a[0], a[1], msg::kCrmAutoCueReset);
-    case msg::kStudioRemote:
-        return triple_config(s.studio_remote, a[0], a[1], msg::kStudioRemote);
-    case msg::kCueInterlock:
-        s.cue_interlock = a[0];
-        return accepted({msg::kCueInterlock});
+    case msg::kComm: return triple_action(s.comm, a[0], a[1], msg::kComm);
+    case msg::kCough: return triple_action(s.cough, a[0], a[1], msg::kCough);
+    case msg::kVoiceTrack: return module_action(s.voice_track, a[0], a[1], msg::kVoiceTrack);
+    case msg::kConfigSave: ++s.saves; return accepted({}, "configuration saved");
+    case msg::kAutoOn: return module_config(s.auto_on, a[0], a[1], msg::kAutoOn);
+    case msg::kCueReset: return module_config(s.cue_reset, a[0], a[1], msg::kCueReset);
+    case msg::kOnAirConfig: return module_config(s.on_air_flags, a[0], a[1], msg::kOnAirConfig);
+    case msg::kCrmMuteConfig: return triple_config(s.crm_mute_config, a[0], a[1], msg::kCrmMuteConfig);
+    case msg::kCrmAutoCueReset: return triple_config(s.crm_auto_cue_reset, a[0], a[1], msg::kCrmAutoCueReset);
+    case msg::kStudioRemote: return triple_config(s.studio_remote, a[0], a[1], msg::kStudioRemote);
+    case msg::kCueInterlock: s.cue_interlock = a[0]; return accepted({msg::kCueInterlock});
     case msg::kGpo:
         if (a[0] >= s.gpo.size())
             return rejected(format("gpo %d out of range", a[0]));
@@ -232,28 +217,18 @@ CommandResult apply_command(MixerState &s, uint8_t number, const std::array<uint
             return rejected("colour code above 3");
         s.lamps[a[0]] = LampColours{a[1], a[2], a[3]};
         return accepted({msg::kOnConfig});
-    case msg::kFaderReserve:
-        return module_config(s.fader_reserve, a[0], a[1], msg::kFaderReserve);
+    case msg::kFaderReserve: return module_config(s.fader_reserve, a[0], a[1], msg::kFaderReserve);
     case msg::kSilenceDetection:
         s.silence_config = SilenceConfig{static_cast<int8_t>(a[0]), a[1], a[2], a[3], a[4]};
         return accepted({msg::kSilenceDetection});
-    case msg::kPhantom:
-        return triple_config(s.phantom, a[0], a[1], msg::kPhantom);
-    case msg::kMicAtLine:
-        return triple_config(s.mic_at_line, a[0], a[1], msg::kMicAtLine);
-    case msg::kAutoOff:
-        return module_config(s.auto_off, a[0], a[1], msg::kAutoOff);
-    case msg::kTrackState:
-        return module_config(s.track_state, a[0], a[1], msg::kTrackState);
-    case msg::kLockedOn:
-        return module_config(s.locked_on, a[0], a[1], msg::kLockedOn);
-    case msg::kPgmAutoOff:
-        return module_config(s.pgm_auto_off, a[0], a[1], msg::kPgmAutoOff);
-    case msg::kMicOnTrigger:
-        s.mic_on_trigger = a[0];
-        return accepted({msg::kMicOnTrigger});
-    default:
-        return rejected(format("no command %d", number));
+    case msg::kPhantom: return triple_config(s.phantom, a[0], a[1], msg::kPhantom);
+    case msg::kMicAtLine: return triple_config(s.mic_at_line, a[0], a[1], msg::kMicAtLine);
+    case msg::kAutoOff: return module_config(s.auto_off, a[0], a[1], msg::kAutoOff);
+    case msg::kTrackState: return module_config(s.track_state, a[0], a[1], msg::kTrackState);
+    case msg::kLockedOn: return module_config(s.locked_on, a[0], a[1], msg::kLockedOn);
+    case msg::kPgmAutoOff: return module_config(s.pgm_auto_off, a[0], a[1], msg::kPgmAutoOff);
+    case msg::kMicOnTrigger: s.mic_on_trigger = a[0]; return accepted({msg::kMicOnTrigger});
+    default: return rejected(format("no command %d", number));
     }
 }
 

@@ -43,11 +43,11 @@ struct MixerState {
     // Modules.
     ModuleBytes module_on{};
     ModuleBytes fader_open{};
-    ModuleBytes source{};        // 0 line input, nonzero the module's other source
-    ModuleBytes voice_track{};   // 1 = module in voice-track mode
+    ModuleBytes source{};       // 0 line input, nonzero the module's other source
+    ModuleBytes voice_track{};  // 1 = module in voice-track mode
     ModuleBytes track_state{};
     std::array<LampColours, kModules> lamps{};
-    ModuleBytes microphone{};    // modules whose input is a studio microphone
+    ModuleBytes microphone{};  // modules whose input is a studio microphone
 
     // Studio signals.
     uint8_t on_air1 = 0;
@@ -123,4 +123,4 @@ void update_mic_on(MixerState &state, std::vector<uint8_t> &events);
 
 }  // namespace ksim
 
-#endif // SIM_MIXER_STATE_H
+#endif  // SIM_MIXER_STATE_H

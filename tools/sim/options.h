@@ -37,4 +37,4 @@ std::string usage_text();
 
 }  // namespace ksim
 
-#endif // SIM_OPTIONS_H
+#endif  // SIM_OPTIONS_H

@@ -18,12 +18,25 @@ std::size_t data_length(uint8_t number)
     switch (number) {
     case msg::kFirmware: return 3;
     case msg::kValue4: return 2;
-    case msg::kComm: case msg::kCough: case msg::kCrmMuteConfig: case msg::kCrmAutoCueReset:
-    case msg::kStudioRemote: case msg::kPhantom: case msg::kMicAtLine: return 3;
-    case msg::kCueInterlock: case msg::kNonStop: case msg::kMicOn: case msg::kSilence:
-    case msg::kCrmMute: case msg::kPhone: case msg::kMicOnTrigger: return 1;
+    case msg::kComm:
+    case msg::kCough:
+    case msg::kCrmMuteConfig:
+    case msg::kCrmAutoCueReset:
+    case msg::kStudioRemote:
+    case msg::kPhantom:
+    case msg::kMicAtLine: return 3;
+    case msg::kCueInterlock:
+    case msg::kNonStop:
+    case msg::kMicOn:
+    case msg::kSilence:
+    case msg::kCrmMute:
+    case msg::kPhone:
+    case msg::kMicOnTrigger: return 1;
     case msg::kCueConfig: return 6;
-    case msg::kStatusFlags: case msg::kValue35: case msg::kValue39: case msg::kOnAir: return 2;
+    case msg::kStatusFlags:
+    case msg::kValue35:
+    case msg::kValue39:
+    case msg::kOnAir: return 2;
     case msg::kSilenceDetection: return 5;
     case msg::kMeters: return 6;
     default: return 8;
@@ -73,9 +86,7 @@ bool fill_data(const MixerState &s, uint8_t number, Args &d)
             d[4 * g + 3] = s.gpo[g].param5;
         }
         return true;
-    case msg::kCueConfig:
-        pack_codes(d, 0, s.cue_colours.data(), s.cue_colours.size());
-        return true;
+    case msg::kCueConfig: pack_codes(d, 0, s.cue_colours.data(), s.cue_colours.size()); return true;
     case msg::kOnConfig:
         for (int m = 0; m < kModules; ++m) {
             const int shift = 4 * (m % 2);
@@ -106,7 +117,10 @@ bool fill_data(const MixerState &s, uint8_t number, Args &d)
     case msg::kNonStop: d[0] = s.non_stop; return true;
     case msg::kMicOn: d[0] = s.mic_on; return true;
     case msg::kValue39: put_bytes(d, s.value39.data(), 2); return true;
-    case msg::kOnAir: d[0] = s.on_air1; d[1] = s.on_air2; return true;
+    case msg::kOnAir:
+        d[0] = s.on_air1;
+        d[1] = s.on_air2;
+        return true;
     case msg::kSilence: d[0] = s.silence; return true;
     case msg::kValue42: put_bytes(d, s.value42.data(), 8); return true;
     case msg::kCrmMute: d[0] = s.crm_mute; return true;
@@ -115,8 +129,7 @@ bool fill_data(const MixerState &s, uint8_t number, Args &d)
     case msg::kLockedOn: put_bytes(d, s.locked_on.data(), 8); return true;
     case msg::kPgmAutoOff: put_bytes(d, s.pgm_auto_off.data(), 8); return true;
     case msg::kMicOnTrigger: d[0] = s.mic_on_trigger; return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -160,14 +173,13 @@ Incoming decode_datagram(const uint8_t *data, std::size_t size)
 
 bool is_requestable(uint8_t number)
 {
-    return number == 1 || number == 4 || (number >= 11 && number <= 13) ||
-           (number >= 17 && number <= 44) || (number >= 49 && number <= 51);
+    return number == 1 || number == 4 || (number >= 11 && number <= 13) || (number >= 17 && number <= 44) ||
+           (number >= 49 && number <= 51);
 }
 
 bool is_event_number(uint8_t number)
 {
-    return (number != msg::kFirmware && is_requestable(number)) || number == msg::kPhone ||
-           number == msg::kMeters;
+    return (number != msg::kFirmware && is_requestable(number)) || number == msg::kPhone || number == msg::kMeters;
 }
 
 bool encode_state(const MixerState &state, uint8_t number, Kind kind, Datagram &out)
@@ -261,8 +273,7 @@ std::string describe(const Incoming &in, const uint8_t *raw, std::size_t size)
 {
     char text[160];
     switch (in.type) {
-    case Incoming::Type::KeepAlive:
-        return "keep-alive";
+    case Incoming::Type::KeepAlive: return "keep-alive";
     case Incoming::Type::Request:
         std::snprintf(text, sizeof text, "request %u (%s)", in.number, message_name(in.number));
         return text;
@@ -281,11 +292,10 @@ std::string describe(const Incoming &in, const uint8_t *raw, std::size_t size)
         return s;
     }
     case Incoming::Type::Foreign:
-        std::snprintf(text, sizeof text, "%s %u from a client (ignored)",
-                      (raw[3] & 0xC0) == 0x80 ? "reply" : "event", in.number);
+        std::snprintf(text, sizeof text, "%s %u from a client (ignored)", (raw[3] & 0xC0) == 0x80 ? "reply" : "event",
+                      in.number);
         return text;
-    case Incoming::Type::Invalid:
-        break;
+    case Incoming::Type::Invalid: break;
     }
     std::string s;
     std::snprintf(text, sizeof text, "not a protocol datagram (%zu bytes)", size);

@@ -26,7 +26,7 @@ struct Incoming {
         KeepAlive,  // 'K' 'A'
         Request,
         Command,
-        Foreign,    // a reply or event, which only a mixer sends
+        Foreign,  // a reply or event, which only a mixer sends
     };
     Type type = Type::Invalid;
     uint8_t length = 0;  // length byte, as sent
@@ -60,4 +60,4 @@ std::string describe(const Incoming &in, const uint8_t *raw, std::size_t size);
 
 }  // namespace ksim
 
-#endif // SIM_PROTOCOL_H
+#endif  // SIM_PROTOCOL_H

@@ -49,9 +49,12 @@ struct StudioScript {
     static constexpr double kDropoutFor = 4.5;
 };
 
-class Scenario {
+class Scenario
+{
 public:
-    explicit Scenario(ScenarioKind kind) : kind_(kind) {}
+    explicit Scenario(ScenarioKind kind)
+        : kind_(kind)
+    {}
 
     ScenarioKind kind() const { return kind_; }
     bool sends_meters() const { return kind_ != ScenarioKind::NoMeters; }
@@ -71,7 +74,8 @@ private:
 
 // Silence detection on the programme (or control-room) level fed at the
 // meter rate; raises and clears the mixer's silence signal.
-class SilenceDetector {
+class SilenceDetector
+{
 public:
     void feed(double dt, double level_db, MixerState &state, std::vector<uint8_t> &events);
 
@@ -81,4 +85,4 @@ private:
 
 }  // namespace ksim
 
-#endif // SIM_SCENARIO_H
+#endif  // SIM_SCENARIO_H

@@ -80,12 +80,10 @@ bool same_address(const sockaddr_in &a, const sockaddr_in &b)
     return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
 }
 
-class Clock {
+class Clock
+{
 public:
-    double now() const
-    {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
+    double now() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
 
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
@@ -148,8 +146,8 @@ int run_simulator(const Options &options)
     }
 
     std::printf("korvane-sim listening on %s port %u, scenario %s, %g meter events per second%s\n",
-                options.listen_host.c_str(), ntohs(listen_addr.sin_port), scenario_name(options.scenario),
-                options.rate, have_target ? "" : ", waiting for a client");
+                options.listen_host.c_str(), ntohs(listen_addr.sin_port), scenario_name(options.scenario), options.rate,
+                have_target ? "" : ", waiting for a client");
     if (have_target)
         std::printf("sending to %s\n", address_text(target).c_str());
     std::fflush(stdout);
@@ -162,8 +160,8 @@ int run_simulator(const Options &options)
         if (!have_target)
             return;
         for (const Datagram &dg : out.datagrams) {
-            const ssize_t n = sendto(sock, dg.data(), dg.size(), 0, reinterpret_cast<const sockaddr *>(&target),
-                                     sizeof target);
+            const ssize_t n =
+                sendto(sock, dg.data(), dg.size(), 0, reinterpret_cast<const sockaddr *>(&target), sizeof target);
             if (n == static_cast<ssize_t>(dg.size())) {
                 ++counters.sent;
                 counters.meters += dg[3] == (static_cast<uint8_t>(Kind::Event) | msg::kMeters);
@@ -233,8 +231,7 @@ int run_simulator(const Options &options)
                     std::printf("%9.3f    client is now %s\n", now, address_text(target).c_str());
             }
             if (options.verbose) {
-                std::printf("%9.3f rx %s %s\n", now, address_text(from).c_str(),
-                            describe(in, buffer, size).c_str());
+                std::printf("%9.3f rx %s %s\n", now, address_text(from).c_str(), describe(in, buffer, size).c_str());
                 print_notes(answer, now);
             }
             send_all(answer);

@@ -16,4 +16,4 @@ int run_simulator(const Options &options);
 
 }  // namespace ksim
 
-#endif // SIM_SIM_LOOP_H
+#endif  // SIM_SIM_LOOP_H

@@ -6,14 +6,13 @@
 namespace ksim {
 
 Simulation::Simulation(ScenarioKind kind, double meter_rate_hz, uint32_t seed, MixerState initial)
-    : scenario_(kind),
-      state_(initial),
-      motion_(seed),
-      meter_period_(1.0 / meter_rate_hz),
-      next_meter_(0.0),
-      next_script_(0.0)
-{
-}
+    : scenario_(kind)
+    , state_(initial)
+    , motion_(seed)
+    , meter_period_(1.0 / meter_rate_hz)
+    , next_meter_(0.0)
+    , next_script_(0.0)
+{}
 
 void Simulation::send_events(const std::vector<uint8_t> &numbers, Output &out)
 {
@@ -52,8 +51,7 @@ Incoming Simulation::receive(const uint8_t *data, std::size_t size, double now, 
     }
     case Incoming::Type::KeepAlive:
     case Incoming::Type::Foreign:
-    case Incoming::Type::Invalid:
-        break;
+    case Incoming::Type::Invalid: break;
     }
     return in;
 }
@@ -71,8 +69,8 @@ void Simulation::advance(double now, Output &out)
         next_meter_ = now;
     while (next_meter_ <= now) {
         const auto levels = motion_.step(meter_period_, state_.crm_mute != 0);
-        const double watched = state_.silence_config.source == 1 ? std::max(levels[4], levels[5])
-                                                                 : std::max(levels[0], levels[1]);
+        const double watched =
+            state_.silence_config.source == 1 ? std::max(levels[4], levels[5]) : std::max(levels[0], levels[1]);
         silence_.feed(meter_period_, watched, state_, events);
         const bool down = link_down(now);
         if (scenario_.sends_meters() && !down) {

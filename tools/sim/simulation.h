@@ -19,13 +19,13 @@ struct Output {
     std::vector<std::string> notes;  // what happened, for the verbose log
 };
 
-class Simulation {
+class Simulation
+{
 public:
     static constexpr double kScriptStep = 0.1;  // seconds between scenario steps
     static constexpr double kMaxCatchUp = 0.2;  // seconds of meter events sent late, at most
 
-    Simulation(ScenarioKind kind, double meter_rate_hz, uint32_t seed,
-               MixerState initial = default_studio_state());
+    Simulation(ScenarioKind kind, double meter_rate_hz, uint32_t seed, MixerState initial = default_studio_state());
 
     // Handles one datagram received at `now` (seconds since start).
     // Returns the decoded datagram; answers go to `out`.
@@ -57,4 +57,4 @@ private:
 
 }  // namespace ksim
 
-#endif // SIM_SIMULATION_H
+#endif  // SIM_SIMULATION_H

@@ -28,9 +28,12 @@ struct Vision {
 
 const Vision kVisions[] = {
     {"normal", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}},
-    {"protanopia", {{{0.152286, 1.052583, -0.204868}, {0.114503, 0.786281, 0.099216}, {-0.003882, -0.048116, 1.051998}}}},
-    {"deuteranopia", {{{0.367322, 0.860646, -0.227968}, {0.280085, 0.672501, 0.047413}, {-0.011820, 0.042940, 0.968881}}}},
-    {"tritanopia", {{{1.255528, -0.076749, -0.178779}, {-0.078411, 0.930809, 0.147602}, {0.004733, 0.691367, 0.303900}}}},
+    {"protanopia",
+     {{{0.152286, 1.052583, -0.204868}, {0.114503, 0.786281, 0.099216}, {-0.003882, -0.048116, 1.051998}}}},
+    {"deuteranopia",
+     {{{0.367322, 0.860646, -0.227968}, {0.280085, 0.672501, 0.047413}, {-0.011820, 0.042940, 0.968881}}}},
+    {"tritanopia",
+     {{{1.255528, -0.076749, -0.178779}, {-0.078411, 0.930809, 0.147602}, {0.004733, 0.691367, 0.303900}}}},
 };
 
 double linear(int channel)
@@ -100,8 +103,7 @@ double lettering(const QImage &image, const QRect &area, int reach)
         const double weightHigh = total - weightLow;
         if (weightLow == 0 || weightHigh == 0)
             continue;
-        const double between = weightLow * weightHigh
-            * std::pow(sumLow / weightLow - (sum - sumLow) / weightHigh, 2);
+        const double between = weightLow * weightHigh * std::pow(sumLow / weightLow - (sum - sumLow) / weightHigh, 2);
         if (between > best) {
             best = between;
             split = i;
@@ -168,7 +170,7 @@ double lampBody(const QImage &lamp, const Matrix &m)
     return percentile(values, 0.5);
 }
 
-} // namespace
+}  // namespace
 
 class TestLegibility : public QObject
 {
@@ -187,8 +189,8 @@ void TestLegibility::signalLegendsStandOut()
             const QString file = QStringLiteral("%1-%2.png").arg(QLatin1String(name), QLatin1String(state));
             const QImage icon = load(kSignals + file);
             // The legend sits in the middle of the plate.
-            const QRect legend(int(icon.width() * 0.08), int(icon.height() * 0.24),
-                               int(icon.width() * 0.84), int(icon.height() * 0.52));
+            const QRect legend(int(icon.width() * 0.08), int(icon.height() * 0.24), int(icon.width() * 0.84),
+                               int(icon.height() * 0.52));
             const double ratio = lettering(icon, legend, 8);
             QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(file).arg(ratio, 0, 'f', 2)));
         }
@@ -218,11 +220,12 @@ void TestLegibility::lampColoursDifferForEveryEye()
         for (const Vision &vision : kVisions) {
             const double g = lampBody(grey, vision.m), gr = lampBody(green, vision.m), r = lampBody(red, vision.m);
             const QString figures = QStringLiteral("lamp %1, %2: grey/green %3, grey/red %4, green/red %5")
-                                        .arg(n).arg(QLatin1String(vision.name))
-                                        .arg(contrast(g, gr), 0, 'f', 2).arg(contrast(g, r), 0, 'f', 2)
+                                        .arg(n)
+                                        .arg(QLatin1String(vision.name))
+                                        .arg(contrast(g, gr), 0, 'f', 2)
+                                        .arg(contrast(g, r), 0, 'f', 2)
                                         .arg(contrast(gr, r), 0, 'f', 2);
-            QVERIFY2(contrast(g, gr) >= 2.0 && contrast(g, r) >= 2.0 && contrast(gr, r) >= 2.0,
-                     qPrintable(figures));
+            QVERIFY2(contrast(g, gr) >= 2.0 && contrast(g, r) >= 2.0 && contrast(gr, r) >= 2.0, qPrintable(figures));
         }
     }
 }

@@ -38,15 +38,16 @@ QVector<Picture> expectedPictures()
     for (const char *name : {"onair1", "onair2", "nonstop", "silence", "micon", "crmmute", "phone"})
         for (const char *state : {"active", "inactive"})
             list.append({kSignals + QStringLiteral("%1-%2.png").arg(QLatin1String(name), QLatin1String(state)),
-                         {544, 156}, true});
+                         {544, 156},
+                         true});
     for (int n = 1; n <= 8; ++n)
         for (const char *colour : {"grey", "green", "red"})
-            list.append({kSunken + QStringLiteral("%1-%2.png").arg(n).arg(QLatin1String(colour)),
-                         {256, 256}, n <= 6});
+            list.append({kSunken + QStringLiteral("%1-%2.png").arg(n).arg(QLatin1String(colour)), {256, 256}, n <= 6});
     for (const char *name : {"onair1", "onair2", "nonstop", "silence", "micon", "crm"})
         for (const char *state : {"active", "inactive"})
             list.append({kLarge + QStringLiteral("%1-%2.png").arg(QLatin1String(name), QLatin1String(state)),
-                         {581, 184}, false});
+                         {581, 184},
+                         false});
     return list;
 }
 
@@ -75,10 +76,16 @@ QColor meanColour(const QImage &img, const QRect &r)
     return QColor(int(red / n), int(green / n), int(blue / n));
 }
 
-quint16 le16(const QByteArray &d, int at) { return qFromLittleEndian<quint16>(d.constData() + at); }
-quint32 le32(const QByteArray &d, int at) { return qFromLittleEndian<quint32>(d.constData() + at); }
+quint16 le16(const QByteArray &d, int at)
+{
+    return qFromLittleEndian<quint16>(d.constData() + at);
+}
+quint32 le32(const QByteArray &d, int at)
+{
+    return qFromLittleEndian<quint32>(d.constData() + at);
+}
 
-} // namespace
+}  // namespace
 
 class TestResources : public QObject
 {
@@ -104,7 +111,7 @@ void TestResources::treeHoldsExactlyTheListedFiles()
     found.sort();
 
     QStringList expected{kIcon};
-    int shown = 1; // the icon
+    int shown = 1;  // the icon
     for (const Picture &p : expectedPictures()) {
         expected.append(p.path);
         shown += p.shown ? 1 : 0;
@@ -152,8 +159,8 @@ void TestResources::iconFileHoldsSixThirtyTwoBitImages()
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray data = f.readAll();
     QVERIFY(data.size() > 6 + 6 * 16);
-    QCOMPARE(le16(data, 0), quint16(0)); // reserved
-    QCOMPARE(le16(data, 2), quint16(1)); // icon, not cursor
+    QCOMPARE(le16(data, 0), quint16(0));  // reserved
+    QCOMPARE(le16(data, 2), quint16(1));  // icon, not cursor
     QCOMPARE(le16(data, 4), quint16(6));
 
     QList<int> sizes;
@@ -163,8 +170,8 @@ void TestResources::iconFileHoldsSixThirtyTwoBitImages()
         const int h = quint8(data[e + 1]) == 0 ? 256 : quint8(data[e + 1]);
         QCOMPARE(w, h);
         sizes.append(w);
-        QCOMPARE(le16(data, e + 4), quint16(1));  // planes
-        QCOMPARE(le16(data, e + 6), quint16(32)); // bits per pixel
+        QCOMPARE(le16(data, e + 4), quint16(1));   // planes
+        QCOMPARE(le16(data, e + 6), quint16(32));  // bits per pixel
         const quint32 length = le32(data, e + 8);
         const quint32 offset = le32(data, e + 12);
         QVERIFY(offset + length <= quint32(data.size()));
@@ -214,9 +221,11 @@ void TestResources::iconImagesReadBackWithTransparency()
 void TestResources::signalPicturesMatchTheirNames()
 {
     // Expected hue of each lit sign: red for on air, the others their own.
-    const struct { const char *name; int hueLow, hueHigh; } signalHues[] = {
-        {"onair1", 350, 370}, {"onair2", 350, 370}, {"micon", 15, 35}, {"silence", 35, 55},
-        {"nonstop", 120, 150}, {"crmmute", 200, 225}, {"phone", 255, 285}};
+    const struct {
+        const char *name;
+        int hueLow, hueHigh;
+    } signalHues[] = {{"onair1", 350, 370},  {"onair2", 350, 370},  {"micon", 15, 35},  {"silence", 35, 55},
+                      {"nonstop", 120, 150}, {"crmmute", 200, 225}, {"phone", 255, 285}};
     QSet<QByteArray> distinct;
     for (const auto &s : signalHues) {
         const QImage active = load(kSignals + QStringLiteral("%1-active.png").arg(QLatin1String(s.name)));

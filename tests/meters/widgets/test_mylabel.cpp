@@ -20,14 +20,13 @@ private slots:
 
 namespace {
 
-void send(QWidget &widget, QEvent::Type type, Qt::MouseButton button, const QPoint &pos,
-          Qt::MouseButtons held)
+void send(QWidget &widget, QEvent::Type type, Qt::MouseButton button, const QPoint &pos, Qt::MouseButtons held)
 {
     QMouseEvent event(type, pos, widget.mapToGlobal(pos), button, held, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
 }
 
-} // namespace
+}  // namespace
 
 void TestMyLabel::construction()
 {

@@ -14,9 +14,15 @@
 namespace {
 
 QTime fixedTime;
-QDateTime fixedSource() { return QDateTime(QDate(2025, 3, 3), fixedTime); }
+QDateTime fixedSource()
+{
+    return QDateTime(QDate(2025, 3, 3), fixedTime);
+}
 QDateTime movingMoment;
-QDateTime movingSource() { return movingMoment; }
+QDateTime movingSource()
+{
+    return movingMoment;
+}
 
 // A clock that shows the time the test gives it (through the clocks' time
 // source, so one at a time).
@@ -50,9 +56,18 @@ void bareFace(FixedClock &clock)
     clock.setSecondDots(false);
 }
 
-bool isDark(QRgb p) { return qGray(p) < 128; }
-bool isRed(QRgb p) { return qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80; }
-bool isMagenta(QRgb p) { return qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) > 200; }
+bool isDark(QRgb p)
+{
+    return qGray(p) < 128;
+}
+bool isRed(QRgb p)
+{
+    return qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80;
+}
+bool isMagenta(QRgb p)
+{
+    return qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) > 200;
+}
 
 // Dots lit on a 200 x 200 face with 6-unit dots (centres at radius 91).
 int litDots(FixedClock &clock, QList<int> *which = nullptr)
@@ -81,7 +96,7 @@ int arcDegrees(const QImage &image, double cx, double cy, double radius, double 
     return count;
 }
 
-} // namespace
+}  // namespace
 
 class TestVXNAnalogClock : public QObject
 {
@@ -110,33 +125,46 @@ void TestVXNAnalogClock::metaObjectAndDefaults()
     VXNAnalogClock clock;
     const QMetaObject &mo = *clock.metaObject();
     QCOMPARE(QString(mo.className()), QString("VXNAnalogClock"));
-    QCOMPARE(ownProperties(mo), QStringList({
-        "HourLines:bool", "HourLinesLength:int", "HourLinesWidth:int", "HourLinesColor:QColor",
-        "MinuteLines:bool", "MinuteLinesLength:int", "MinuteLinesWidth:int", "MinuteLinesColor:QColor",
-        "SecondDots:bool", "SecondDotsCountDown:bool", "DotSize:int", "DotColor:QColor",
-        "Hands:bool", "HourHandColor:QColor", "HourHandBorder:int", "HourHandLength:int",
-        "HourHandWidth:int", "MinuteHandColor:QColor", "MinuteHandBorder:int",
-        "MinuteHandLength:int", "MinuteHandWidth:int",
-        "EndTime:bool", "EndTimeLength:int", "EndTimeWidth:int", "EndTimeHour:int",
-        "EndTimeMinute:int", "EndTimeSecond:int", "EndTimeColor:QColor",
-        "CountDownTime:float", "CountDownWidth:int", "CountDownSpacing:int", "CountDownColor:QColor" }));
+    QCOMPARE(ownProperties(mo), QStringList({"HourLines:bool",       "HourLinesLength:int",
+                                             "HourLinesWidth:int",   "HourLinesColor:QColor",
+                                             "MinuteLines:bool",     "MinuteLinesLength:int",
+                                             "MinuteLinesWidth:int", "MinuteLinesColor:QColor",
+                                             "SecondDots:bool",      "SecondDotsCountDown:bool",
+                                             "DotSize:int",          "DotColor:QColor",
+                                             "Hands:bool",           "HourHandColor:QColor",
+                                             "HourHandBorder:int",   "HourHandLength:int",
+                                             "HourHandWidth:int",    "MinuteHandColor:QColor",
+                                             "MinuteHandBorder:int", "MinuteHandLength:int",
+                                             "MinuteHandWidth:int",  "EndTime:bool",
+                                             "EndTimeLength:int",    "EndTimeWidth:int",
+                                             "EndTimeHour:int",      "EndTimeMinute:int",
+                                             "EndTimeSecond:int",    "EndTimeColor:QColor",
+                                             "CountDownTime:float",  "CountDownWidth:int",
+                                             "CountDownSpacing:int", "CountDownColor:QColor"}));
     for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
         const QMetaProperty p = mo.property(i);
-        QVERIFY2(p.isReadable() && p.isWritable() && p.isDesignable() && p.isScriptable()
-                 && p.isStored(), p.name());
+        QVERIFY2(p.isReadable() && p.isWritable() && p.isDesignable() && p.isScriptable() && p.isStored(), p.name());
     }
     QCOMPARE(mo.methodCount() - mo.methodOffset(), 1);
     QCOMPARE(mo.method(mo.methodOffset()).methodSignature(), QByteArray("checkTime()"));
     QCOMPARE(mo.method(mo.methodOffset()).methodType(), QMetaMethod::Slot);
 
-    const QVariantList defaults = {
-        false, 8, 2, QColor(0, 0, 0, 255),
-        false, 4, 1, QColor(61, 61, 61, 191),
-        true, false, 1, QColor(0, 0, 0, 255),
-        true, QColor(0, 0, 0, 255), 12, 12, 12,
-        QColor(61, 61, 61, 191), 4, 8, 8,
-        false, 8, 2, 0, 0, 0, QColor(255, 0, 0, 255),
-        0.0f, 2, 1, QColor(255, 0, 255, 255) };
+    const QVariantList defaults = {false, 8,
+                                   2,     QColor(0, 0, 0, 255),
+                                   false, 4,
+                                   1,     QColor(61, 61, 61, 191),
+                                   true,  false,
+                                   1,     QColor(0, 0, 0, 255),
+                                   true,  QColor(0, 0, 0, 255),
+                                   12,    12,
+                                   12,    QColor(61, 61, 61, 191),
+                                   4,     8,
+                                   8,     false,
+                                   8,     2,
+                                   0,     0,
+                                   0,     QColor(255, 0, 0, 255),
+                                   0.0f,  2,
+                                   1,     QColor(255, 0, 255, 255)};
     for (int i = 0; i < defaults.size(); ++i) {
         const QMetaProperty p = mo.property(mo.propertyOffset() + i);
         QVERIFY2(p.read(&clock) == defaults.at(i), p.name());
@@ -179,7 +207,7 @@ void TestVXNAnalogClock::settersCompareBeforeRepainting()
     const float nan = std::numeric_limits<float>::quiet_NaN();
     QVERIFY(paintsDuring(clock, [&] { clock.setCountDownTime(nan); }) > 0);
     QVERIFY(paintsDuring(clock, [&] { clock.setCountDownTime(nan); }) > 0);
-    QVERIFY(!renderOnWhite(clock).isNull());   // and paints without harm
+    QVERIFY(!renderOnWhite(clock).isNull());  // and paints without harm
 }
 
 void TestVXNAnalogClock::checkTimeRepaintsOnNewSecondOnly()
@@ -356,7 +384,7 @@ void TestVXNAnalogClock::endTimeMarkAndArc()
 void TestVXNAnalogClock::countDownArc_data()
 {
     QTest::addColumn<float>("time");
-    QTest::addColumn<int>("degrees");      // counter-clockwise from 12; negative: clockwise
+    QTest::addColumn<int>("degrees");  // counter-clockwise from 12; negative: clockwise
     QTest::newRow("half") << 30.0f << 180;
     QTest::newRow("full") << 60.0f << 360;
     QTest::newRow("ten seconds") << 10.0f << 60;
@@ -393,8 +421,8 @@ void TestVXNAnalogClock::countDownArc()
         QVERIFY(!isMagenta(dialPixel(image, 100, 100, 10, 87)));
     } else {
         QVERIFY2(qAbs(cw + degrees) <= 4, qPrintable(QString::number(cw)));
-        QVERIFY(isMagenta(dialPixel(image, 100, 100, 90, 87)));       // 3 o'clock
-        QVERIFY(!isMagenta(dialPixel(image, 100, 100, 270, 87)));     // 9 o'clock
+        QVERIFY(isMagenta(dialPixel(image, 100, 100, 90, 87)));    // 3 o'clock
+        QVERIFY(!isMagenta(dialPixel(image, 100, 100, 270, 87)));  // 9 o'clock
     }
 
     // The arc moves in with longer hour ticks.
@@ -513,8 +541,7 @@ void TestVXNAnalogClock::changesRepaintAsAWholePaintWould()
     // Two windows with the window's pair of clocks, the analog face over
     // the digital one's bands: in one the clocks repaint what changed, in
     // the other everything. What reaches the screen must not differ.
-    struct Pair
-    {
+    struct Pair {
         QWidget window;
         PaintCounting<VXNDigitalClock> digital{&window};
         PaintCounting<VXNAnalogClock> analog{&window};
@@ -525,7 +552,7 @@ void TestVXNAnalogClock::changesRepaintAsAWholePaintWould()
         p->digital.setGeometry(10, 185, 410, 111);
         QFont bold;
         bold.setWeight(75);
-        p->digital.setFont(bold);   // the bands' fonts take the weight from it
+        p->digital.setFont(bold);  // the bands' fonts take the weight from it
         p->digital.setTimeDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 40));
         p->digital.setTimeDisplayFontColor(Qt::white);
         p->digital.setDateDisplayFont(QFont(QStringLiteral("DejaVu Sans"), 24));

@@ -10,7 +10,10 @@
 namespace {
 
 QDateTime fixedMoment;
-QDateTime fixedSource() { return fixedMoment; }
+QDateTime fixedSource()
+{
+    return fixedMoment;
+}
 
 // A clock that shows the moment the test gives it (through the clocks' time
 // source, so one at a time).
@@ -35,8 +38,7 @@ QFont pixelFont(int pixels)
 }
 
 // What one band should look like: text centred in a rectangle, on white.
-QImage expectedBand(const QSize &size, const QRect &band, const QFont &font,
-                    const QColor &colour, const QString &text)
+QImage expectedBand(const QSize &size, const QRect &band, const QFont &font, const QColor &colour, const QString &text)
 {
     QImage image(size, QImage::Format_ARGB32);
     image.fill(Qt::white);
@@ -60,10 +62,16 @@ QRect inkBox(const QImage &image, Pred pred)
     return box;
 }
 
-bool reddish(QRgb p) { return qRed(p) > 160 && qGreen(p) < 120 && qBlue(p) < 120; }
-bool bluish(QRgb p) { return qBlue(p) > 160 && qRed(p) < 120 && qGreen(p) < 120; }
+bool reddish(QRgb p)
+{
+    return qRed(p) > 160 && qGreen(p) < 120 && qBlue(p) < 120;
+}
+bool bluish(QRgb p)
+{
+    return qBlue(p) > 160 && qRed(p) < 120 && qGreen(p) < 120;
+}
 
-} // namespace
+}  // namespace
 
 class TestVXNDigitalClock : public QObject
 {
@@ -83,13 +91,12 @@ void TestVXNDigitalClock::metaObjectAndDefaults()
     VXNDigitalClock clock;
     const QMetaObject &mo = *clock.metaObject();
     QCOMPARE(QString(mo.className()), QString("VXNDigitalClock"));
-    QCOMPARE(ownProperties(mo), QStringList({
-        "TimeDisplay:bool", "TimeDisplayFont:QFont", "TimeDisplayFontColor:QColor",
-        "DateDisplay:bool", "DateDisplayFont:QFont", "DateDisplayFontColor:QColor" }));
+    QCOMPARE(ownProperties(mo),
+             QStringList({"TimeDisplay:bool", "TimeDisplayFont:QFont", "TimeDisplayFontColor:QColor",
+                          "DateDisplay:bool", "DateDisplayFont:QFont", "DateDisplayFontColor:QColor"}));
     for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
         const QMetaProperty p = mo.property(i);
-        QVERIFY2(p.isReadable() && p.isWritable() && p.isDesignable() && p.isScriptable()
-                 && p.isStored(), p.name());
+        QVERIFY2(p.isReadable() && p.isWritable() && p.isDesignable() && p.isScriptable() && p.isStored(), p.name());
     }
     QCOMPARE(mo.methodCount() - mo.methodOffset(), 1);
     QCOMPARE(mo.method(mo.methodOffset()).methodSignature(), QByteArray("checkTime()"));
@@ -127,12 +134,12 @@ void TestVXNDigitalClock::texts_data()
     QTest::addColumn<QDateTime>("now");
     QTest::addColumn<QString>("time");
     QTest::addColumn<QString>("date");
-    QTest::newRow("morning") << QDateTime(QDate(2025, 3, 3), QTime(9, 5, 7))
-                             << "09:05:07" << "Mon 3 Mar 2025";
-    QTest::newRow("last second of a year")
-        << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)) << "23:59:59" << "Tue 31 Dec 2024";
-    QTest::newRow("midnight") << QDateTime(QDate(2026, 1, 1), QTime(0, 0, 0))
-                              << "00:00:00" << "Thu 1 Jan 2026";
+    QTest::newRow("morning") << QDateTime(QDate(2025, 3, 3), QTime(9, 5, 7)) << "09:05:07"
+                             << "Mon 3 Mar 2025";
+    QTest::newRow("last second of a year") << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)) << "23:59:59"
+                                           << "Tue 31 Dec 2024";
+    QTest::newRow("midnight") << QDateTime(QDate(2026, 1, 1), QTime(0, 0, 0)) << "00:00:00"
+                              << "Thu 1 Jan 2026";
 }
 
 void TestVXNDigitalClock::texts()
@@ -168,7 +175,7 @@ void TestVXNDigitalClock::texts()
 void TestVXNDigitalClock::bandPlacement()
 {
     FixedClock clock;
-    clock.resize(300, 100);   // half = 50
+    clock.resize(300, 100);  // half = 50
     QFont timeFont = pixelFont(20);
     clock.setTimeDisplayFont(timeFont);
     clock.setDateDisplayFont(pixelFont(12));

@@ -39,7 +39,7 @@ void showLevel(VXNPPMMeter &meter, double level)
     meter.calculatePosition();
 }
 
-} // namespace
+}  // namespace
 
 class TestVXNPPMMeter : public QObject
 {
@@ -74,23 +74,21 @@ void TestVXNPPMMeter::metaObjectAndDefaults()
     VXNPPMMeter meter;
     const QMetaObject &mo = *meter.metaObject();
     QCOMPARE(QString(mo.className()), QString("VXNPPMMeter"));
-    QCOMPARE(ownProperties(mo), QStringList({
-        "dBPosition:double", "MindBPosition:double", "MaxdBPosition:double",
-        "ReleasePerSecond:double", "DINCurve:bool", "GradientBackground:bool",
-        "GradientForground:bool", "MaxColor:QColor", "MinColor:QColor",
-        "MaxBackgroundColor:QColor", "MinBackgroundColor:QColor",
-        "SkinEnvironmentVariable:QString", "PPMMeterBackgroundFileName:QString" }));
+    QCOMPARE(ownProperties(mo), QStringList({"dBPosition:double", "MindBPosition:double", "MaxdBPosition:double",
+                                             "ReleasePerSecond:double", "DINCurve:bool", "GradientBackground:bool",
+                                             "GradientForground:bool", "MaxColor:QColor", "MinColor:QColor",
+                                             "MaxBackgroundColor:QColor", "MinBackgroundColor:QColor",
+                                             "SkinEnvironmentVariable:QString", "PPMMeterBackgroundFileName:QString"}));
     for (int i = mo.propertyOffset(); i < mo.propertyCount(); ++i) {
         const QMetaProperty p = mo.property(i);
-        QVERIFY2(p.isReadable() && p.isWritable() && p.isDesignable() && p.isScriptable()
-                 && p.isStored(), p.name());
+        QVERIFY2(p.isReadable() && p.isWritable() && p.isDesignable() && p.isScriptable() && p.isStored(), p.name());
     }
     // One slot and nothing else; its parameter keeps the alias spelling.
     QCOMPARE(mo.methodCount() - mo.methodOffset(), 1);
     const QMetaMethod slot = mo.method(mo.methodOffset());
     QCOMPARE(slot.methodType(), QMetaMethod::Slot);
     QCOMPARE(slot.methodSignature(), QByteArray("setdBPosition(double_db)"));
-    QCOMPARE(slot.parameterNames(), QList<QByteArray>({ "NewdBPosition" }));
+    QCOMPARE(slot.parameterNames(), QList<QByteArray>({"NewdBPosition"}));
 
     QCOMPARE(meter.dBPosition(), -50.0);
     QCOMPARE(meter.MindBPosition(), -50.0);
@@ -177,7 +175,7 @@ void TestVXNPPMMeter::zeroHeightSplitsBarAndBackground()
     // Full scale: the bar is red above 0 dB and green below, over every column.
     showLevel(meter, 5.0);
     image = meter.grab().toImage();
-    for (int x : { 0, 8, 15 }) {
+    for (int x : {0, 8, 15}) {
         QVERIFY(sameColour(image.pixel(x, h - zero), kBarLow));
         QVERIFY(sameColour(image.pixel(x, h - zero - 1), kBarHigh));
         QVERIFY(sameColour(image.pixel(x, 0), kBarHigh));
@@ -305,29 +303,29 @@ void TestVXNPPMMeter::repaintRules()
     };
     const QColor red(255, 0, 0, 255);
     const std::vector<Step> steps = {
-        { "slot with the same level", [&] { meter.setdBPosition(-50.0); }, true },
-        { "level without update", [&] { meter.setdBPositionNoUpdate(-10.0); }, false },
-        { "same minimum", [&] { meter.setMindBPosition(-50.0); }, false },
-        { "new minimum", [&] { meter.setMindBPosition(-60.0); }, true },
-        { "same maximum", [&] { meter.setMaxdBPosition(5.0); }, false },
-        { "new maximum", [&] { meter.setMaxdBPosition(10.0); }, true },
-        { "release rate", [&] { meter.setReleasePerSecond(30.0); }, false },
-        { "same mapping", [&] { meter.setDINCurve(true); }, false },
-        { "new mapping", [&] { meter.setDINCurve(false); }, true },
-        { "same background flag", [&] { meter.setGradientBackground(true); }, false },
-        { "new background flag", [&] { meter.setGradientBackground(false); }, true },
-        { "same bar flag", [&] { meter.setGradientForground(false); }, false },
-        { "new bar flag", [&] { meter.setGradientForground(true); }, true },
-        { "same MaxColor", [&] { meter.setMaxColor(red); }, true },
-        { "same MinColor", [&] { meter.setMinColor(meter.MinColor()); }, true },
-        { "same MaxBackgroundColor", [&] { meter.setMaxBackgroundColor(meter.MaxBackgroundColor()); }, true },
-        { "same MinBackgroundColor", [&] { meter.setMinBackgroundColor(meter.MinBackgroundColor()); }, true },
-        { "marker on", [&] { meter.setShowMarker(true); }, false },
-        { "marker level", [&] { meter.setMarkerdBPosition(-30.0); }, false },
-        { "same skin variable", [&] { meter.setSkinEnvironmentVariable(QString()); }, false },
-        { "new skin variable", [&] { meter.setSkinEnvironmentVariable("VXN_NO_SUCH_SKIN"); }, true },
-        { "same skin file", [&] { meter.setPPMMeterBackgroundFileName(QString()); }, false },
-        { "new skin file", [&] { meter.setPPMMeterBackgroundFileName("none.png"); }, true },
+        {"slot with the same level", [&] { meter.setdBPosition(-50.0); }, true},
+        {"level without update", [&] { meter.setdBPositionNoUpdate(-10.0); }, false},
+        {"same minimum", [&] { meter.setMindBPosition(-50.0); }, false},
+        {"new minimum", [&] { meter.setMindBPosition(-60.0); }, true},
+        {"same maximum", [&] { meter.setMaxdBPosition(5.0); }, false},
+        {"new maximum", [&] { meter.setMaxdBPosition(10.0); }, true},
+        {"release rate", [&] { meter.setReleasePerSecond(30.0); }, false},
+        {"same mapping", [&] { meter.setDINCurve(true); }, false},
+        {"new mapping", [&] { meter.setDINCurve(false); }, true},
+        {"same background flag", [&] { meter.setGradientBackground(true); }, false},
+        {"new background flag", [&] { meter.setGradientBackground(false); }, true},
+        {"same bar flag", [&] { meter.setGradientForground(false); }, false},
+        {"new bar flag", [&] { meter.setGradientForground(true); }, true},
+        {"same MaxColor", [&] { meter.setMaxColor(red); }, true},
+        {"same MinColor", [&] { meter.setMinColor(meter.MinColor()); }, true},
+        {"same MaxBackgroundColor", [&] { meter.setMaxBackgroundColor(meter.MaxBackgroundColor()); }, true},
+        {"same MinBackgroundColor", [&] { meter.setMinBackgroundColor(meter.MinBackgroundColor()); }, true},
+        {"marker on", [&] { meter.setShowMarker(true); }, false},
+        {"marker level", [&] { meter.setMarkerdBPosition(-30.0); }, false},
+        {"same skin variable", [&] { meter.setSkinEnvironmentVariable(QString()); }, false},
+        {"new skin variable", [&] { meter.setSkinEnvironmentVariable("VXN_NO_SUCH_SKIN"); }, true},
+        {"same skin file", [&] { meter.setPPMMeterBackgroundFileName(QString()); }, false},
+        {"new skin file", [&] { meter.setPPMMeterBackgroundFileName("none.png"); }, true},
     };
     for (const Step &step : steps) {
         const int paints = paintsDuring(meter, step.action);
@@ -354,7 +352,13 @@ void TestVXNPPMMeter::tickWithoutPixelMoveCostsNoPaint()
             meter.update();
     };
     QVERIFY(paintsDuring(meter, [&] { tick(-20.0); }) > 0);
-    QCOMPARE(paintsDuring(meter, [&] { tick(-20.0); tick(-19.99); tick(-19.98); }), 0);
+    QCOMPARE(paintsDuring(meter,
+                          [&] {
+                              tick(-20.0);
+                              tick(-19.99);
+                              tick(-19.98);
+                          }),
+             0);
     QVERIFY(paintsDuring(meter, [&] { tick(-21.0); }) > 0);
 
     // Repainting the bar shows the level stored by the slot only after the
@@ -369,13 +373,13 @@ void TestVXNPPMMeter::tickWithoutPixelMoveCostsNoPaint()
 
 void TestVXNPPMMeter::gradientBackgroundPixels()
 {
-    VXNPPMMeter meter;   // 16 x 200, gradient background, silent
+    VXNPPMMeter meter;  // 16 x 200, gradient background, silent
     QVERIFY(!meter.calculatePosition());
     const QImage image = meter.grab().toImage();
     const int half = 100;
 
     // Lower half solid, upper half from the low colour up to the high one.
-    for (int y : { half, 150, 199 })
+    for (int y : {half, 150, 199})
         QVERIFY2(sameColour(image.pixel(5, y), kBackLow), qPrintable(QString::number(y)));
     QVERIFY(sameColour(image.pixel(5, half - 1), kBackLow, 2));
     QVERIFY(sameColour(image.pixel(5, half / 2), QColor(32, 32, 0), 2));
@@ -388,7 +392,7 @@ void TestVXNPPMMeter::gradientBackgroundPixels()
     meter.setGradientBackground(false);
     meter.calculatePosition();
     const QImage solid = meter.grab().toImage();
-    QVERIFY(sameColour(solid.pixel(5, 415 - 345), kBackLow));      // zero height 345
+    QVERIFY(sameColour(solid.pixel(5, 415 - 345), kBackLow));  // zero height 345
     QVERIFY(sameColour(solid.pixel(5, 415 - 346), kBackHigh));
 }
 
@@ -425,12 +429,12 @@ void TestVXNPPMMeter::gradientBarPixels()
         // reaches the high colour at the top edge.
         QVERIFY(sameColour(image.pixel(4, half - 1), kBarLow, 3));
         const int top = 2 * half - bar;
-        const double t = (half - top - 0.5) / half;   // gradient position of the top row
+        const double t = (half - top - 0.5) / half;  // gradient position of the top row
         const QColor expect(int(255 * t + 0.5), int(255 * (1 - t) + 0.5), 0);
         QVERIFY2(sameColour(image.pixel(4, top), expect, 3), qPrintable(QString::number(top)));
         if (top > 0)
-            QVERIFY(sameColour(image.pixel(4, top - 1), kBackHigh, 3)
-                    || !sameColour(image.pixel(4, top - 1), expect, 20));
+            QVERIFY(sameColour(image.pixel(4, top - 1), kBackHigh, 3) ||
+                    !sameColour(image.pixel(4, top - 1), expect, 20));
     } else {
         // No gradient part: above the solid rows the background shows.
         const QRgb above = image.pixel(4, h - solid - 1);
@@ -508,8 +512,8 @@ void TestVXNPPMMeter::changedRowsRepaintAsAWholePaintWould()
             const QImage shownPartial = partialWindow.screen()->grabWindow(partialWindow.winId()).toImage();
             const QImage shownWhole = wholeWindow.screen()->grabWindow(wholeWindow.winId()).toImage();
             QVERIFY2(shownPartial.copy(meterOnScreen) == shownWhole.copy(meterOnScreen),
-                     qPrintable(QStringLiteral("offset %1,%2 step %3 level %4")
-                                    .arg(at.x()).arg(at.y()).arg(step).arg(level)));
+                     qPrintable(
+                         QStringLiteral("offset %1,%2 step %3 level %4").arg(at.x()).arg(at.y()).arg(step).arg(level)));
         }
         QVERIFY(compared > 50);
         // The changed rows are a small part of the meter on average.
@@ -528,8 +532,8 @@ void TestVXNPPMMeter::gradientBarFillsEveryRowAtOddHeights()
             ++rows;
         return rows;
     };
-    for (int h : { 415, 201, 200 }) {
-        for (double level : { 5.0, -3.0, -10.0 }) {
+    for (int h : {415, 201, 200}) {
+        for (double level : {5.0, -3.0, -10.0}) {
             VXNPPMMeter meter;
             meter.resize(12, h);
             showLevel(meter, level);
@@ -558,7 +562,7 @@ void TestVXNPPMMeter::markerStaysOnDinScale()
     // On: a 3-pixel line centred on row H - 70 (DIN), not at H - 109 (linear).
     meter.setShowMarker(true);
     image = meter.grab().toImage();
-    for (int x : { 0, 8, 15 }) {
+    for (int x : {0, 8, 15}) {
         QVERIFY(sameColour(image.pixel(x, 129), red, 1));
         QVERIFY(sameColour(image.pixel(x, 130), red, 1));
     }
@@ -579,7 +583,7 @@ void TestVXNPPMMeter::rangesAwayFromZeroDecibelsStayInsideTheWidget_data()
     QTest::addColumn<double>("max");
     QTest::addColumn<bool>("din");
     QTest::addColumn<bool>("aboveZero");
-    QTest::addColumn<int>("fullBar");   // bar rows at the top of the range
+    QTest::addColumn<int>("fullBar");  // bar rows at the top of the range
 
     QTest::newRow("above 0 dB, tiny span, DIN") << 10.0 << 10.000000001 << true << true << 200;
     QTest::newRow("above 0 dB, tiny span, linear") << 10.0 << 10.000000001 << false << true << 0;
@@ -603,7 +607,7 @@ void TestVXNPPMMeter::rangesAwayFromZeroDecibelsStayInsideTheWidget()
     meter.setMindBPosition(min);
     meter.setDINCurve(din);
     meter.setShowMarker(true);
-    meter.setMarkerdBPosition(-50.0);   // far below this range
+    meter.setMarkerdBPosition(-50.0);  // far below this range
     const QColor back = aboveZero ? kBackHigh : kBackLow;
     const QColor bar = aboveZero ? kBarHigh : kBarLow;
 
@@ -651,7 +655,7 @@ void TestVXNPPMMeter::skinImageFromEnvironmentFolder()
     QImage image = renderOnWhite(meter);
     QVERIFY(sameColour(image.pixel(0, 0), Qt::blue));
     QVERIFY(sameColour(image.pixel(3, 2), Qt::blue));
-    QVERIFY(sameColour(image.pixel(4, 2), Qt::white));   // drawn at its own size
+    QVERIFY(sameColour(image.pixel(4, 2), Qt::white));  // drawn at its own size
     QVERIFY(sameColour(image.pixel(3, 3), Qt::white));
 
     meter.setPPMMeterBackgroundFileName("missing.png");

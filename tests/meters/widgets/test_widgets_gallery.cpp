@@ -18,7 +18,10 @@ const QDateTime kShown(QDate(2025, 3, 3), QTime(10, 8, 37));
 
 // The moment the clocks read when they take the time.
 QDateTime shownMoment = kShown;
-QDateTime shownSource() { return shownMoment; }
+QDateTime shownSource()
+{
+    return shownMoment;
+}
 
 VXNPPMMeter *meter(QWidget *parent, const QRect &geometry, double level, bool gradientBar)
 {
@@ -39,7 +42,7 @@ QLabel *caption(QWidget *parent, const QString &text, const QRect &geometry)
     return label;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -66,7 +69,7 @@ int main(int argc, char **argv)
     VXNPPMMeter *progRight = meter(&canvas, QRect(143, 73, 12, 415), -7.5, true);
     meter(&canvas, QRect(210, 73, 12, 415), -18.0, true);
     meter(&canvas, QRect(299, 73, 12, 415), 2.5, true);
-    for (VXNPPMMeter *m : { progLeft, progRight }) {
+    for (VXNPPMMeter *m : {progLeft, progRight}) {
         m->setMarkerdBPosition(-40.0);
         m->setShowMarker(true);
     }
@@ -145,8 +148,8 @@ int main(int argc, char **argv)
     auto *onAir = new myLabel(QStringLiteral("ON AIR"), &canvas);
     onAir->setGeometry(1005, 320, 121, 41);
     onAir->setAlignment(Qt::AlignCenter);
-    onAir->setStyleSheet(QStringLiteral(
-        "background: rgb(200, 0, 0); color: white; font: bold 18px 'DejaVu Sans'; border-radius: 6px;"));
+    onAir->setStyleSheet(
+        QStringLiteral("background: rgb(200, 0, 0); color: white; font: bold 18px 'DejaVu Sans'; border-radius: 6px;"));
 
     if (!canvas.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

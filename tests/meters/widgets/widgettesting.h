@@ -20,7 +20,7 @@ class PaintCounting : public W
 public:
     using W::W;
     int paints = 0;
-    long paintedRows = 0;  // heights of the painted rectangles, summed
+    long paintedRows = 0;    // heights of the painted rectangles, summed
     long paintedPixels = 0;  // areas of the painted regions, summed
 
 protected:
@@ -65,9 +65,8 @@ inline QImage renderOnWhite(QWidget &widget)
 
 inline bool sameColour(QRgb pixel, const QColor &colour, int tolerance = 0)
 {
-    return std::abs(qRed(pixel) - colour.red()) <= tolerance
-        && std::abs(qGreen(pixel) - colour.green()) <= tolerance
-        && std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
+    return std::abs(qRed(pixel) - colour.red()) <= tolerance && std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
+           std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
 }
 
 // Pixel at a polar position of a dial centred at (cx, cy): angle in degrees
@@ -91,4 +90,4 @@ inline QStringList ownProperties(const QMetaObject &mo)
     return list;
 }
 
-#endif // WIDGETTESTING_H
+#endif  // WIDGETTESTING_H

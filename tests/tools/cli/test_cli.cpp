@@ -33,7 +33,8 @@ std::vector<std::string> lines_of(const std::string &text)
 }
 
 // korvane-sim on a free port; `target` fixes where it sends (0: to its client).
-class WithSim : public ::testing::Test {
+class WithSim : public ::testing::Test
+{
 protected:
     void start(uint16_t target = 0)
     {
@@ -47,7 +48,7 @@ protected:
     // Common options that reach the simulator from a free port.
     std::vector<std::string> to_sim(std::vector<std::string> rest) const
     {
-        std::vector<std::string> args = {"--host", "127.0.0.1", "--send-port", std::to_string(sim_.port()),
+        std::vector<std::string> args = {"--host",      "127.0.0.1", "--send-port", std::to_string(sim_.port()),
                                          "--recv-port", "0"};
         args.insert(args.end(), rest.begin(), rest.end());
         return args;
@@ -81,8 +82,8 @@ TEST(PingWithoutMixer, FailsWithinItsTimeOut)
 {
     UdpPeer silent;  // a port where nobody answers
     const auto started = Clock::now();
-    const Finished f = korvane({"--send-port", std::to_string(silent.port()), "--recv-port", "0", "ping",
-                                "--timeout-ms", "300"});
+    const Finished f =
+        korvane({"--send-port", std::to_string(silent.port()), "--recv-port", "0", "ping", "--timeout-ms", "300"});
     const double took = std::chrono::duration<double>(Clock::now() - started).count();
     EXPECT_EQ(f.exit_code, 1);
     EXPECT_NE(f.err.find("no answer"), std::string::npos) << f.err;
@@ -93,15 +94,37 @@ TEST(PingWithoutMixer, FailsWithinItsTimeOut)
 TEST_F(Request, EveryNameIsListedAndAnswered)
 {
     // The header's event names that a request can ask for, with their ids.
-    const std::vector<std::pair<std::string, int>> names = {
-        {"firmware-version", 0}, {"config-auto-on", 64}, {"config-cue-reset", 65}, {"config-on-air", 66},
-        {"config-crm-mute", 67}, {"config-crm-auto-cue-reset", 68}, {"config-studio-remote", 69},
-        {"config-cue-interlock", 70}, {"config-gpo", 71}, {"config-cue", 72}, {"config-on", 73},
-        {"config-fader-reserve", 74}, {"config-silence-detection", 75}, {"config-phantom", 76},
-        {"config-mic-at-line", 77}, {"config-auto-off", 78}, {"config-locked-on", 79}, {"config-pgm-auto-off", 80},
-        {"config-mic-on", 81}, {"module-on", 96}, {"fader", 98}, {"module-source", 100}, {"non-stop", 101},
-        {"mic-on", 102}, {"on-air", 104}, {"silence", 105}, {"crm-mute", 107}, {"track-state", 108},
-        {"comm", 109}, {"cough", 110}, {"voice-track", 111}};
+    const std::vector<std::pair<std::string, int>> names = {{"firmware-version", 0},
+                                                            {"config-auto-on", 64},
+                                                            {"config-cue-reset", 65},
+                                                            {"config-on-air", 66},
+                                                            {"config-crm-mute", 67},
+                                                            {"config-crm-auto-cue-reset", 68},
+                                                            {"config-studio-remote", 69},
+                                                            {"config-cue-interlock", 70},
+                                                            {"config-gpo", 71},
+                                                            {"config-cue", 72},
+                                                            {"config-on", 73},
+                                                            {"config-fader-reserve", 74},
+                                                            {"config-silence-detection", 75},
+                                                            {"config-phantom", 76},
+                                                            {"config-mic-at-line", 77},
+                                                            {"config-auto-off", 78},
+                                                            {"config-locked-on", 79},
+                                                            {"config-pgm-auto-off", 80},
+                                                            {"config-mic-on", 81},
+                                                            {"module-on", 96},
+                                                            {"fader", 98},
+                                                            {"module-source", 100},
+                                                            {"non-stop", 101},
+                                                            {"mic-on", 102},
+                                                            {"on-air", 104},
+                                                            {"silence", 105},
+                                                            {"crm-mute", 107},
+                                                            {"track-state", 108},
+                                                            {"comm", 109},
+                                                            {"cough", 110},
+                                                            {"voice-track", 111}};
     const Finished list = korvane({"request", "--list"});
     ASSERT_EQ(list.exit_code, 0);
     for (const auto &n : names) {
@@ -192,8 +215,8 @@ TEST_F(Monitor, ShowsTheModuleEventOfASentCommandAndStopsOnCtrlC)
     const uint16_t port = free_udp_port();
     start(port);
     SimProcess monitor(KORVANE_CLI_PATH);
-    ASSERT_TRUE(monitor.spawn({"--send-port", std::to_string(sim_.port()), "--recv-port", std::to_string(port),
-                               "monitor"}));
+    ASSERT_TRUE(
+        monitor.spawn({"--send-port", std::to_string(sim_.port()), "--recv-port", std::to_string(port), "monitor"}));
     // Its keep-alive reaching the simulator shows that it listens.
     ASSERT_TRUE(sim_.wait_output("rx 127.0.0.1:" + std::to_string(port) + " keep-alive", 5.0));
     ASSERT_EQ(korvane(to_sim({"send", "remote-on", "3", "1"})).exit_code, 0);
@@ -236,8 +259,8 @@ TEST(MonitorWithoutMixer, DurationEndsItQuietly)
 {
     UdpPeer silent;
     const auto started = Clock::now();
-    const Finished f = korvane({"--send-port", std::to_string(silent.port()), "--recv-port", "0", "monitor",
-                                "--duration", "0.3"});
+    const Finished f =
+        korvane({"--send-port", std::to_string(silent.port()), "--recv-port", "0", "monitor", "--duration", "0.3"});
     const double took = std::chrono::duration<double>(Clock::now() - started).count();
     EXPECT_EQ(f.exit_code, 0) << f.err;
     EXPECT_EQ(f.out, "");

@@ -36,7 +36,8 @@ std::size_t count(const std::vector<Received> &records, int id)
 }
 
 // korvane-sim on a free port with one library handle talking to it.
-class SimLink : public ::testing::Test {
+class SimLink : public ::testing::Test
+{
 protected:
     void open(std::vector<std::string> args)
     {
@@ -183,8 +184,8 @@ TEST_F(SimLink, MetersArriveAtTheSetRate)
         SCOPED_TRACE(rate);
         open({"--rate", std::to_string(rate)});
         // The sim starts sending once it has heard the library.
-        ASSERT_TRUE(events_.wait_for(
-            [](const std::vector<Received> &r) { return count(r, KORVANE_ID_METERS) > 0; }, 3000));
+        ASSERT_TRUE(
+            events_.wait_for([](const std::vector<Received> &r) { return count(r, KORVANE_ID_METERS) > 0; }, 3000));
         events_.clear();
         const auto start = Clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -232,8 +233,7 @@ TEST_F(SimLink, DropoutsGoSilentLongEnoughToGoOfflineAndComeBack)
 TEST_F(SimLink, GarbageDoesNotStopTheSimulator)
 {
     open({});
-    ASSERT_TRUE(events_.wait_for(
-        [](const std::vector<Received> &r) { return count(r, KORVANE_ID_METERS) > 0; }, 3000));
+    ASSERT_TRUE(events_.wait_for([](const std::vector<Received> &r) { return count(r, KORVANE_ID_METERS) > 0; }, 3000));
     kt::UdpPeer stranger;
     for (int i = 0; i < 200; ++i) {
         kt::Bytes noise(static_cast<std::size_t>(i % 40));
@@ -244,8 +244,7 @@ TEST_F(SimLink, GarbageDoesNotStopTheSimulator)
     events_.clear();
     ASSERT_EQ(korvane_request(handle_, KORVANE_ID_FADER), 0);
     EXPECT_TRUE(wait_for_reply(KORVANE_ID_FADER));
-    EXPECT_TRUE(events_.wait_for(
-        [](const std::vector<Received> &r) { return count(r, KORVANE_ID_METERS) > 5; }, 3000));
+    EXPECT_TRUE(events_.wait_for([](const std::vector<Received> &r) { return count(r, KORVANE_ID_METERS) > 5; }, 3000));
     EXPECT_TRUE(sim_.running());
 }
 

@@ -21,9 +21,8 @@ using kt::UdpPeer;
 TEST(SimProgram, BadValuesExitWithTwoAndSayWhy)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--rate", "0"},           {"--rate", "fast"},         {"--listen", "99999"},
-        {"--scenario", "concert"}, {"--target", "nowhere"},    {"--duration", "-3"},
-        {"--bogus"},               {"--listen", "127.0.0.1:"},
+        {"--rate", "0"},         {"--rate", "fast"},   {"--listen", "99999"}, {"--scenario", "concert"},
+        {"--target", "nowhere"}, {"--duration", "-3"}, {"--bogus"},           {"--listen", "127.0.0.1:"},
     };
     for (const auto &args : bad) {
         const Finished f = run_sim(args);

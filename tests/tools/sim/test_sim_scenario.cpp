@@ -251,11 +251,25 @@ TEST(SimOptions, ParsesEveryOption)
 TEST(SimOptions, RejectsBadValuesWithAMessage)
 {
     const std::vector<std::vector<const char *>> bad = {
-        {"--listen", "70000"}, {"--listen", "-1"},          {"--listen", "abc"},       {"--listen"},
-        {"--listen", ":5"},    {"--target", "4000"},        {"--target", "host:0"},    {"--target", "host:"},
-        {"--rate", "0"},       {"--rate", "-5"},            {"--rate", "25x"},         {"--rate", "nan"},
-        {"--rate", "5000"},    {"--scenario", "party"},     {"--duration", "0"},       {"--duration", "soon"},
-        {"--frobnicate"},      {"--verbose=yes"},           {"extra"},
+        {"--listen", "70000"},
+        {"--listen", "-1"},
+        {"--listen", "abc"},
+        {"--listen"},
+        {"--listen", ":5"},
+        {"--target", "4000"},
+        {"--target", "host:0"},
+        {"--target", "host:"},
+        {"--rate", "0"},
+        {"--rate", "-5"},
+        {"--rate", "25x"},
+        {"--rate", "nan"},
+        {"--rate", "5000"},
+        {"--scenario", "party"},
+        {"--duration", "0"},
+        {"--duration", "soon"},
+        {"--frobnicate"},
+        {"--verbose=yes"},
+        {"extra"},
     };
     for (const auto &args : bad) {
         Options o;

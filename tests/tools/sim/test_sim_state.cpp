@@ -109,12 +109,12 @@ TEST(SimState, ConfigurationCommandsSendTheirEvent)
         std::initializer_list<uint8_t> args;
     };
     const Case cases[] = {
-        {msg::kAutoOn, {1, 1}},        {msg::kCueReset, {2, 0x81}},     {msg::kOnAirConfig, {3, 1}},
-        {msg::kCrmMuteConfig, {0, 1}}, {msg::kCrmAutoCueReset, {1, 1}}, {msg::kStudioRemote, {2, 5}},
-        {msg::kCueInterlock, {1}},     {msg::kGpo, {1, 1, 2, 3, 4}},    {msg::kCueConfig, {10, 1, 2}},
-        {msg::kOnConfig, {7, 1, 2, 3}}, {msg::kFaderReserve, {7, 1}},   {msg::kSilenceDetection, {0xCE, 3, 1, 1, 1}},
-        {msg::kPhantom, {2, 1}},       {msg::kMicAtLine, {0, 1}},       {msg::kAutoOff, {6, 1}},
-        {msg::kTrackState, {1, 2}},    {msg::kLockedOn, {0, 1}},        {msg::kPgmAutoOff, {5, 1}},
+        {msg::kAutoOn, {1, 1}},         {msg::kCueReset, {2, 0x81}},     {msg::kOnAirConfig, {3, 1}},
+        {msg::kCrmMuteConfig, {0, 1}},  {msg::kCrmAutoCueReset, {1, 1}}, {msg::kStudioRemote, {2, 5}},
+        {msg::kCueInterlock, {1}},      {msg::kGpo, {1, 1, 2, 3, 4}},    {msg::kCueConfig, {10, 1, 2}},
+        {msg::kOnConfig, {7, 1, 2, 3}}, {msg::kFaderReserve, {7, 1}},    {msg::kSilenceDetection, {0xCE, 3, 1, 1, 1}},
+        {msg::kPhantom, {2, 1}},        {msg::kMicAtLine, {0, 1}},       {msg::kAutoOff, {6, 1}},
+        {msg::kTrackState, {1, 2}},     {msg::kLockedOn, {0, 1}},        {msg::kPgmAutoOff, {5, 1}},
         {msg::kMicOnTrigger, {2}},
     };
     for (const Case &c : cases) {
@@ -139,9 +139,9 @@ TEST(SimState, ConfigurationCommandsSendTheirEvent)
 
     // Out of range: nothing changes, nothing is sent.
     const MixerState before = s;
-    for (const Case &c : {Case{msg::kAutoOn, {8, 1}}, Case{msg::kPhantom, {3, 1}}, Case{msg::kGpo, {2, 1, 1, 1, 1}},
-                          Case{msg::kOnConfig, {0, 4, 0, 0}}, Case{msg::kCueConfig, {11, 1, 1}}, Case{47, {1}},
-                          Case{63, {}}}) {
+    for (const Case &c :
+         {Case{msg::kAutoOn, {8, 1}}, Case{msg::kPhantom, {3, 1}}, Case{msg::kGpo, {2, 1, 1, 1, 1}},
+          Case{msg::kOnConfig, {0, 4, 0, 0}}, Case{msg::kCueConfig, {11, 1, 1}}, Case{47, {1}}, Case{63, {}}}) {
         CommandResult r = run(s, c.number, c.args);
         EXPECT_FALSE(r.accepted) << int(c.number);
         EXPECT_TRUE(r.events.empty()) << int(c.number);

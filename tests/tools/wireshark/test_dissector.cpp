@@ -73,9 +73,8 @@ const Case kCases[] = {
     {"4b 41", "kind=1;number=1;length=75;name=keep-alive"},
 
     // Replies and events: every number the mixer sends.
-    {"00 81 02 05 0b",
-     "kind=2;number=1;length=0;name=firmware-version;event_id=0;firmware.major=2;firmware.minor=5;"
-     "firmware.build=11;firmware.text=VXN Korvane Firmware v2.5.11"},
+    {"00 81 02 05 0b", "kind=2;number=1;length=0;name=firmware-version;event_id=0;firmware.major=2;firmware.minor=5;"
+                       "firmware.build=11;firmware.text=VXN Korvane Firmware v2.5.11"},
     {"00 c2 01 02", "kind=3;number=2;length=0;name=id-32;event_id=32;value=1,2"},
     {"00 c3 01 02 03 04", "kind=3;number=3;length=0;name=id-33;event_id=33;value=1,2,3,4"},
     {"00 84 34 12", "kind=2;number=4;length=0;name=id-34;event_id=34;value16=0x1234"},
@@ -85,17 +84,13 @@ const Case kCases[] = {
      "kind=2;number=13;length=0;name=voice-track;event_id=111;voice_track=0,1,0,0,0,0,1,0"},
     {"00 91 01 00 01 00 00 00 00 02",
      "kind=2;number=17;length=0;name=config-auto-on;event_id=64;auto_on=1,0,1,0,0,0,0,2"},
-    {"00 92 01 02 04 08 10 20 40 80",
-     "kind=2;number=18;length=0;name=config-cue-reset;event_id=65;"
-     "cue_reset=0x01,0x02,0x04,0x08,0x10,0x20,0x40,0x80"},
-    {"00 d3 01 00 00 00 00 00 00 01",
-     "kind=3;number=19;length=0;name=config-on-air;event_id=66;"
-     "on_air_flags=0x01,0x00,0x00,0x00,0x00,0x00,0x00,0x01"},
+    {"00 92 01 02 04 08 10 20 40 80", "kind=2;number=18;length=0;name=config-cue-reset;event_id=65;"
+                                      "cue_reset=0x01,0x02,0x04,0x08,0x10,0x20,0x40,0x80"},
+    {"00 d3 01 00 00 00 00 00 00 01", "kind=3;number=19;length=0;name=config-on-air;event_id=66;"
+                                      "on_air_flags=0x01,0x00,0x00,0x00,0x00,0x00,0x00,0x01"},
     {"00 94 01 02 03", "kind=2;number=20;length=0;name=config-crm-mute;event_id=67;crm_mute_config=1,2,3"},
-    {"00 95 03 02 01",
-     "kind=2;number=21;length=0;name=config-crm-auto-cue-reset;event_id=68;crm_auto_cue_reset=3,2,1"},
-    {"00 96 0f 00 01",
-     "kind=2;number=22;length=0;name=config-studio-remote;event_id=69;studio_remote=0x0f,0x00,0x01"},
+    {"00 95 03 02 01", "kind=2;number=21;length=0;name=config-crm-auto-cue-reset;event_id=68;crm_auto_cue_reset=3,2,1"},
+    {"00 96 0f 00 01", "kind=2;number=22;length=0;name=config-studio-remote;event_id=69;studio_remote=0x0f,0x00,0x01"},
     {"00 97 01", "kind=2;number=23;length=0;name=config-cue-interlock;event_id=70;cue_interlock=1"},
     {"00 d8 01 02 03 04 05 06 07 08",
      "kind=3;number=24;length=0;name=config-gpo;event_id=71;gpo.trigger=1,5;gpo.mode=2,6;gpo.param4=3,7;"
@@ -104,9 +99,8 @@ const Case kCases[] = {
     {"00 99 e4 e4 e4 e4 e4 04",
      "kind=2;number=25;length=0;name=config-cue;event_id=72;cue.active=0,2,0,2,0,2,0,2,0,2,0;"
      "cue.inactive=1,3,1,3,1,3,1,3,1,3,1"},
-    {"00 9a 21 9b 00 00 03 c0",
-     "kind=2;number=26;length=0;name=config-on;event_id=73;on.active=1,2,3,1,0,0,0,0;"
-     "on.active_and_fader=3,0,0,0,0,0,0,3;on.inactive=0,0,2,2,0,0,0,0"},
+    {"00 9a 21 9b 00 00 03 c0", "kind=2;number=26;length=0;name=config-on;event_id=73;on.active=1,2,3,1,0,0,0,0;"
+                                "on.active_and_fader=3,0,0,0,0,0,0,3;on.inactive=0,0,2,2,0,0,0,0"},
     {"00 9b 00 00 01 00 00 00 00 00",
      "kind=2;number=27;length=0;name=config-fader-reserve;event_id=74;fader_reserve=0,0,1,0,0,0,0,0"},
     {"00 9c ce 05 00 01 01",
@@ -116,8 +110,7 @@ const Case kCases[] = {
     {"00 de 00 01 00", "kind=3;number=30;length=0;name=config-mic-at-line;event_id=77;mic_at_line=0,1,0"},
     {"00 9f 00 00 00 01 00 00 00 00",
      "kind=2;number=31;length=0;name=config-auto-off;event_id=78;auto_off=0,0,0,1,0,0,0,0"},
-    {"00 e0 00 01 01 00 00 00 00 01",
-     "kind=3;number=32;length=0;name=module-on;event_id=96;module_on=0,1,1,0,0,0,0,1"},
+    {"00 e0 00 01 01 00 00 00 00 01", "kind=3;number=32;length=0;name=module-on;event_id=96;module_on=0,1,1,0,0,0,0,1"},
     // Eleven flags: bits 0..7 of b2, then bits 0..2 of b3.
     {"00 a1 05 06", "kind=2;number=33;length=0;name=id-97;event_id=97;status_flag=1,0,1,0,0,0,0,0,0,1,1"},
     {"00 e2 01 01 00 00 00 00 00 00", "kind=3;number=34;length=0;name=fader;event_id=98;fader=1,1,0,0,0,0,0,0"},
@@ -144,9 +137,8 @@ const Case kCases[] = {
     {"00 b3 02", "kind=2;number=51;length=0;name=config-mic-on;event_id=81;mic_on_trigger=2"},
 
     // A kind the number is not sent as, and a number the mixer never sends.
-    {"00 c1 02 05 0b",
-     "kind=3;number=1;length=0;name=firmware-version;event_id=0;firmware.major=2;firmware.minor=5;"
-     "firmware.build=11;firmware.text=VXN Korvane Firmware v2.5.11;unknown=1"},
+    {"00 c1 02 05 0b", "kind=3;number=1;length=0;name=firmware-version;event_id=0;firmware.major=2;firmware.minor=5;"
+                       "firmware.build=11;firmware.text=VXN Korvane Firmware v2.5.11;unknown=1"},
     {"00 8e", "kind=2;number=14;length=0;unknown=1"},
 
     // Not the protocol: flagged, not decoded.
@@ -272,8 +264,9 @@ TEST(Dissector, ShowsEveryFieldOfEveryKindAndNumber)
     for (const Case &c : kCases)
         for (const auto &field : expectations_of(c))
             columns.insert(field.first);
-    std::vector<std::string> args = {"-r", capture, "-d", "udp.port==40000,korvane", "-T", "fields",
-                                     "-E", "occurrence=a", "-E", "aggregator=,", "-e", "frame.number"};
+    std::vector<std::string> args = {"-r", capture,        "-d", "udp.port==40000,korvane",
+                                     "-T", "fields",       "-E", "occurrence=a",
+                                     "-E", "aggregator=,", "-e", "frame.number"};
     // Wireshark refuses a second protocol of the same name, so where the
     // package put this very file in place, that copy is the one under test.
     const std::string installed = installed_dissector();
@@ -290,7 +283,8 @@ TEST(Dissector, ShowsEveryFieldOfEveryKindAndNumber)
     // tshark reports a dissector that fails to load on stderr and goes on without it.
     EXPECT_EQ(f.err.find("Lua"), std::string::npos) << f.err;
     ASSERT_NE(f.out.find("remote-on"), std::string::npos)
-        << "tshark did not run the dissector; is Lua disabled for this user (init.lua)?\n" << f.err;
+        << "tshark did not run the dissector; is Lua disabled for this user (init.lua)?\n"
+        << f.err;
 
     std::istringstream lines(f.out);
     std::size_t frame = 0;
