@@ -215,6 +215,7 @@ private:
     QAtomicInt micTimerPending;
     QAtomicInt silenceConfigPending;
     QAtomicInt sourceLabelsPending;
+    QAtomicInt keepAlivePending;
 
     friend class TestMainWindow;
 };

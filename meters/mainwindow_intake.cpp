@@ -29,7 +29,7 @@ void MainWindow::handleMixerEvent(const korvane_event *event)
     switch (event->id) {
     case KORVANE_ID_METERS:
         // Every meter message is the mixer's sign of life.
-        emit doKeepAliveTimer();
+        announce(keepAlivePending, &MainWindow::doKeepAliveTimer);
         takeLevels(static_cast<const float *>(event->data));
         break;
     case KORVANE_ID_CONFIG_ON: takeLampColours(static_cast<const korvane_lamp_colours *>(event->data)); break;

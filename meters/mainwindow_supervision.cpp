@@ -62,6 +62,7 @@ void MainWindow::requestMixerState()
 
 void MainWindow::onKeepAliveTimer()
 {
+    keepAlivePending.storeRelease(0);
     // A stopped timer means the mixer was silent (or this is the very first
     // message): its state may have changed meanwhile, so ask for all of it.
     if (!keepAliveTimeoutTimer->isActive())

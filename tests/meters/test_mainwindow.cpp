@@ -22,6 +22,7 @@
 
 #include <QUdpSocket>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -1097,19 +1098,24 @@ private slots:
         mixer->meters(-20, -20, -20, -20);
         QTest::qWait(20);
 
-        // Mixed state events, as anyone on the studio network could send
+        // Mixed state events and meters, as anyone on the studio network could send
         // them, while the GUI thread is busy (here: asleep). Bounded: 20,000
         // datagrams or 1.5 s, whichever comes first.
+        // Meter messages in the flood each call for a keep-alive restart;
+        // one waiting call does for all of them.
+        std::atomic<int> keepAliveCalls{0};
+        connect(
+            w.get(), &MainWindow::doKeepAliveTimer, w.get(), [&] { ++keepAliveCalls; }, Qt::DirectConnection);
         std::thread flood([port = recvPort] {
             QUdpSocket socket;
             const quint8 headers[] = {0x80 | 32, 0xC0 | 34, 0x80 | 26, 0x80 | 28, 0xC0 | 40, 0xC0 | 37,
-                                      0xC0 | 38, 0xC0 | 41, 0xC0 | 43, 0xC0 | 45, 0xC0 | 36};
+                                      0xC0 | 38, 0xC0 | 41, 0xC0 | 43, 0xC0 | 45, 0xC0 | 36, 0xC0 | 48};
             QElapsedTimer timer;
             timer.start();
             for (int i = 0; i < 20000 && timer.elapsed() < 1500; ++i) {
                 QByteArray d(12, '\0');
                 d[0] = d[1] = static_cast<char>(0xA0);
-                d[3] = static_cast<char>(headers[i % 11]);
+                d[3] = static_cast<char>(headers[i % 12]);
                 for (int k = 4; k < 12; ++k)
                     d[k] = static_cast<char>((i + k) % 3);
                 socket.writeDatagram(d, QHostAddress::LocalHost, port);
@@ -1136,6 +1142,7 @@ private slots:
         for (int i = 0; i < 500 && level(*w, &MainWindow::progLeftLevel) != -7.0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         QCOMPARE(level(*w, &MainWindow::progLeftLevel), -7.0);
+        QCOMPARE(keepAliveCalls.load(), 1);
 
         // Asked to close behind everything the flood queued.
         QElapsedTimer closing;
