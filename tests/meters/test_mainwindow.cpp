@@ -1102,7 +1102,8 @@ private slots:
         // them, while the GUI thread is busy (here: asleep). Bounded: 20,000
         // datagrams or 1.5 s, whichever comes first.
         // Meter messages in the flood each call for a keep-alive restart;
-        // one waiting call does for all of them.
+        // one waiting call does for all of them (none, when the call of the
+        // meter before the flood is still waiting).
         std::atomic<int> keepAliveCalls{0};
         connect(
             w.get(), &MainWindow::doKeepAliveTimer, w.get(), [&] { ++keepAliveCalls; }, Qt::DirectConnection);
@@ -1142,7 +1143,7 @@ private slots:
         for (int i = 0; i < 500 && level(*w, &MainWindow::progLeftLevel) != -7.0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         QCOMPARE(level(*w, &MainWindow::progLeftLevel), -7.0);
-        QCOMPARE(keepAliveCalls.load(), 1);
+        QVERIFY2(keepAliveCalls.load() <= 1, qPrintable(QString::number(keepAliveCalls.load())));
 
         // Asked to close behind everything the flood queued.
         QElapsedTimer closing;
