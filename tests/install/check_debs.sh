@@ -10,21 +10,7 @@ top=$(cd "$here/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-# check DESCRIPTION COMMAND...: counts and shows the outcome of the command.
-check() {
-  local what=$1
-  shift
-  if "$@" >"$work/check.log" 2>&1; then
-    passed=$((passed + 1))
-    echo "ok      $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED  $what"
-    sed 's/^/        /' "$work/check.log"
-  fi
-}
+. "$here/checks.sh"
 
 deb_of() { # the one .deb of a package
   local found=("$debs/$1"_*.deb)
@@ -83,5 +69,4 @@ changes=("$debs"/*.changes)
 check "lintian finds no error" lintian --fail-on error --display-info "${changes[0]}"
 sed 's/^/        /' "$work/check.log"
 
-echo "package checks: $passed of $((passed + failed)) passed"
-[ "$failed" -eq 0 ]
+checks_summary package

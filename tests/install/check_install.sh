@@ -16,21 +16,7 @@ work=$(cd "$work" && pwd)
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 
-passed=0
-failed=0
-# check DESCRIPTION COMMAND...: runs the command, shows its output on failure.
-check() {
-  local what=$1
-  shift
-  if "$@" >"$work/check.log" 2>&1; then
-    passed=$((passed + 1))
-    echo "ok      $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED  $what"
-    sed 's/^/        /' "$work/check.log"
-  fi
-}
+. "$here/checks.sh"
 
 # ---- what is installed where
 for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include/korvane.h \
@@ -111,5 +97,4 @@ check "pkg-config: the consumer talks to korvane-sim" \
   expect_firmware env LD_LIBRARY_PATH="$prefix/lib" "$work/consumer-pc"
 
 sed 's/^/        /' "$work/consumer.out"
-echo "install checks: $passed of $((passed + failed)) passed"
-[ "$failed" -eq 0 ]
+checks_summary install

@@ -161,6 +161,16 @@ private:
         return w.*member;
     }
 
+    // The meters' targets, as the intake stores them.
+    static void setLevels(MainWindow &w, double progLeft, double progRight, double crmLeft, double crmRight)
+    {
+        QMutexLocker locker(&w.stateLock);
+        w.progLeftLevel = progLeft;
+        w.progRightLevel = progRight;
+        w.crmLeftLevel = crmLeft;
+        w.crmRightLevel = crmRight;
+    }
+
 private slots:
     void metaObjectOrder()
     {
@@ -965,13 +975,7 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        {
-            QMutexLocker locker(&w.stateLock);
-            w.progLeftLevel = -6.0;
-            w.progRightLevel = -12.0;
-            w.crmLeftLevel = -20.0;
-            w.crmRightLevel = -30.0;
-        }
+        setLevels(w, -6.0, -12.0, -20.0, -30.0);
         QTRY_COMPARE_WITH_TIMEOUT(w.ui->CrmRight->dBPosition(), -30.0, 2000);
         w.meterReleaseTimer->stop();
 
@@ -1011,13 +1015,7 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        {
-            QMutexLocker locker(&w.stateLock);
-            w.progLeftLevel = -6.0;
-            w.progRightLevel = -12.0;
-            w.crmLeftLevel = -20.0;
-            w.crmRightLevel = -30.0;
-        }
+        setLevels(w, -6.0, -12.0, -20.0, -30.0);
         QTest::qWait(300);
         QCOMPARE(w.ui->ProgLeft->dBPosition(), -6.0);
 

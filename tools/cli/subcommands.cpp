@@ -55,6 +55,29 @@ bool await_reply(Link &link, int reply_id, SteadyClock::time_point deadline, Mes
     return false;
 }
 
+// Sends one request on a fresh link and waits up to timeout_ms for its reply.
+// False, with the reason on stderr, when it cannot be sent or no `missing`
+// (what the message calls the awaited reply) comes in time.
+bool ask(const Common &common, int request, long timeout_ms, const std::string &missing, Message &reply, double &rtt_ms)
+{
+    Link link(false);
+    StopOnSignal stop([&link] { link.stop(); });
+    if (!open_link(link, common))
+        return false;
+    const SteadyClock::time_point sent = SteadyClock::now();
+    if (korvane_request(link.handle(), request) != 0) {
+        std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
+        return false;
+    }
+    if (!await_reply(link, reply_id_for(request), sent + std::chrono::milliseconds(timeout_ms), reply)) {
+        std::fprintf(stderr, "korvane: no %s from %s within %ld ms\n", missing.c_str(), mixer_text(common).c_str(),
+                     timeout_ms);
+        return false;
+    }
+    rtt_ms = std::chrono::duration<double, std::milli>(reply.arrived - sent).count();
+    return true;
+}
+
 void print_request_list()
 {
     for (const IdInfo &info : all_ids())
@@ -89,21 +112,10 @@ int run_ping(const Common &common, const std::vector<std::string> &args)
         timeout_ms = whole_number(reader.value(), name, 1, 3600000, me);
     }
 
-    Link link(false);
-    StopOnSignal stop([&link] { link.stop(); });
-    if (!open_link(link, common))
-        return kExitFailure;
-    const SteadyClock::time_point sent = SteadyClock::now();
-    if (korvane_request(link.handle(), KORVANE_ID_FIRMWARE_VERSION) != 0) {
-        std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
-        return kExitFailure;
-    }
     Message reply;
-    if (!await_reply(link, KORVANE_ID_FIRMWARE_VERSION, sent + std::chrono::milliseconds(timeout_ms), reply)) {
-        std::fprintf(stderr, "korvane: no answer from %s within %ld ms\n", mixer_text(common).c_str(), timeout_ms);
+    double rtt_ms = 0;
+    if (!ask(common, KORVANE_ID_FIRMWARE_VERSION, timeout_ms, "answer", reply, rtt_ms))
         return kExitFailure;
-    }
-    const double rtt_ms = std::chrono::duration<double, std::milli>(reply.arrived - sent).count();
     std::printf("%s answered in %.2f ms: %s\n", mixer_text(common).c_str(), rtt_ms, reply.firmware.text);
     return kExitOk;
 }
@@ -139,21 +151,10 @@ int run_request(const Common &common, const std::vector<std::string> &args)
     if (!parse_request(wanted, id))
         throw UsageError("unknown request '" + wanted + "' ('korvane request --list' lists them)", me);
 
-    Link link(false);
-    StopOnSignal stop([&link] { link.stop(); });
-    if (!open_link(link, common))
-        return kExitFailure;
-    const SteadyClock::time_point sent = SteadyClock::now();
-    if (korvane_request(link.handle(), id) != 0) {
-        std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
-        return kExitFailure;
-    }
     Message reply;
-    if (!await_reply(link, reply_id_for(id), sent + std::chrono::milliseconds(timeout_ms), reply)) {
-        std::fprintf(stderr, "korvane: no reply %s from %s within %ld ms\n", id_name(reply_id_for(id)).c_str(),
-                     mixer_text(common).c_str(), timeout_ms);
+    double rtt_ms = 0;
+    if (!ask(common, id, timeout_ms, "reply " + id_name(reply_id_for(id)), reply, rtt_ms))
         return kExitFailure;
-    }
     std::printf("%s\n", text_line(reply, false).c_str());
     return kExitOk;
 }

@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QMetaProperty>
 #include <QPaintEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
@@ -88,6 +89,13 @@ inline QStringList ownProperties(const QMetaObject &mo)
         list << QString::fromLatin1(p.name()) + QLatin1Char(':') + QString::fromLatin1(p.typeName());
     }
     return list;
+}
+
+// The clocks own exactly one timer, running, polling every 100 ms.
+inline bool pollsEvery100ms(const QWidget &clock)
+{
+    const QList<QTimer *> timers = clock.findChildren<QTimer *>();
+    return timers.size() == 1 && timers.first()->interval() == 100 && timers.first()->isActive();
 }
 
 #endif  // WIDGETTESTING_H
