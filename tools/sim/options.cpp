@@ -60,7 +60,7 @@ std::string usage_text()
            "  --listen [HOST:]PORT  where to receive requests and commands\n"
            "                        (default 127.0.0.1:18153; PORT 0 picks a free port)\n"
            "  --target HOST:PORT    send replies, events and meters there\n"
-           "                        (default: the sender of the last datagram)\n"
+           "                        (default: every client heard from in the last 3 s)\n"
            "  --rate HZ             meter events per second (default 25, at most 1000)\n"
            "  --scenario NAME       studio, no-meters or dropouts (default studio)\n"
            "  --duration SECONDS    stop after this time (default: run until stopped)\n"

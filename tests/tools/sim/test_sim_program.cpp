@@ -1,7 +1,10 @@
 // The korvane-sim program itself: command line, exit codes, signals and
 // what it does with stray datagrams, talked to over raw loopback sockets.
+#include "clients.h"
 #include "sim_process.h"
 #include "loopback.h"
+
+#include <arpa/inet.h>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +89,45 @@ TEST(SimProgram, FixedTargetGetsMetersUnasked)
     Bytes unexpected;
     EXPECT_FALSE(other.receive(unexpected, 300));
     EXPECT_EQ(sim.stop(SIGTERM).exit_code, 0);
+}
+
+TEST(SimProgram, ServesEveryClientSideBySide)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--listen", "0", "--rate", "100"}));
+    UdpPeer display, monitor;
+    display.send_to(sim.port(), datagram(0x41, {}, 0x4B));
+    monitor.send_to(sim.port(), datagram(0x41, {}, 0x4B));
+    // Each gets the whole meter stream, not a share of it: count a burst.
+    for (const UdpPeer *client : {&display, &monitor}) {
+        int meters = 0;
+        for (int i = 0; i < 20; ++i)
+            meters += client->receive_header(0xF0, 1000).size() == 12u;
+        EXPECT_EQ(meters, 20);
+    }
+    // A reply to one is heard by the other too.
+    monitor.send_to(sim.port(), datagram(0x41));
+    EXPECT_EQ(display.receive_header(0x81, 2000).size(), 12u);
+    EXPECT_EQ(monitor.receive_header(0x81, 2000).size(), 12u);
+    EXPECT_EQ(sim.stop(SIGTERM).exit_code, 0);
+}
+
+TEST(SimProgram, ClientsLapseAfterThreeSilentSeconds)
+{
+    sockaddr_in a{}, b{};
+    a.sin_addr.s_addr = b.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(40000);
+    b.sin_port = htons(40001);
+    ksim::Clients clients;
+    EXPECT_TRUE(clients.heard(a, 0.0));
+    EXPECT_FALSE(clients.heard(a, 2.0));  // the same one again
+    EXPECT_TRUE(clients.heard(b, 2.5));
+    EXPECT_TRUE(clients.expire(5.0).empty());
+    const auto gone = clients.expire(5.1);
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(gone[0].sin_port, a.sin_port);
+    ASSERT_EQ(clients.current().size(), 1u);
+    EXPECT_EQ(clients.current()[0].address.sin_port, b.sin_port);
 }
 
 TEST(SimProgram, StrayDatagramsNeitherStopItNorDivertIt)
