@@ -38,8 +38,12 @@ TEST(SimProgram, BadValuesExitWithTwoAndSayWhy)
 
     const Finished help = run_sim({"--help"});
     EXPECT_EQ(help.exit_code, 0);
-    for (const char *option : {"--listen", "--target", "--rate", "--scenario", "--duration", "--verbose"})
+    for (const char *option : {"--listen", "--target", "--rate", "--scenario", "--duration", "--verbose", "--version"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
+
+    const Finished version = run_sim({"--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out.rfind("korvane-sim 1.", 0), 0u) << version.out;
 }
 
 TEST(SimProgram, StopsCleanlyOnSigtermAndSigint)
