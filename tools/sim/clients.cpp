@@ -9,16 +9,18 @@ bool same_address(const sockaddr_in &a, const sockaddr_in &b)
     return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
 }
 
-bool Clients::heard(const sockaddr_in &from, double now)
+Clients::Heard Clients::heard(const sockaddr_in &from, double now)
 {
     for (Client &c : clients_) {
         if (same_address(c.address, from)) {
             c.last_heard = now;
-            return false;
+            return Heard::Known;
         }
     }
+    if (clients_.size() >= kMaxClients)
+        return Heard::Refused;
     clients_.push_back({from, now});
-    return true;
+    return Heard::New;
 }
 
 std::vector<sockaddr_in> Clients::expire(double now)

@@ -6,6 +6,7 @@
 
 #include <netinet/in.h>
 
+#include <cstddef>
 #include <vector>
 
 namespace ksim {
@@ -13,6 +14,9 @@ namespace ksim {
 // A client that has sent nothing for this long no longer hears anything.
 // The library's keep-alive comes once a second, so a live client never lapses.
 constexpr double kClientLifetime = 3.0;
+// Every message goes to every client: a bound on them bounds what a flood
+// of senders on a studio network can make the simulator send.
+constexpr std::size_t kMaxClients = 32;
 
 class Clients
 {
@@ -22,8 +26,9 @@ public:
         double last_heard;
     };
 
-    // Notes a datagram from `from` at `now`; true when `from` is new.
-    bool heard(const sockaddr_in &from, double now);
+    enum class Heard { Known, New, Refused };  // Refused: kMaxClients already
+    // Notes a datagram from `from` at `now`.
+    Heard heard(const sockaddr_in &from, double now);
 
     // Drops the clients silent for longer than kClientLifetime; returns them.
     std::vector<sockaddr_in> expire(double now);

@@ -227,8 +227,11 @@ int run_simulator(const Options &options)
             // Clients heard during a dropout stay, so the meters resume at once.
             const bool from_client = in.type == Incoming::Type::Request || in.type == Incoming::Type::Command ||
                                      in.type == Incoming::Type::KeepAlive;
-            if (!have_target && from_client && clients.heard(from, now) && options.verbose)
-                std::printf("%9.3f    new client %s\n", now, address_text(from).c_str());
+            const Clients::Heard heard =
+                !have_target && from_client ? clients.heard(from, now) : Clients::Heard::Known;
+            if (heard != Clients::Heard::Known && options.verbose)
+                std::printf("%9.3f    %s client %s\n", now, heard == Clients::Heard::New ? "new" : "one too many, ignoring",
+                            address_text(from).c_str());
             if (options.verbose) {
                 std::printf("%9.3f rx %s %s\n", now, address_text(from).c_str(), describe(in, buffer, size).c_str());
                 print_notes(answer, now);

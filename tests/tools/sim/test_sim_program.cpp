@@ -116,22 +116,33 @@ TEST(SimProgram, ServesEveryClientSideBySide)
     EXPECT_EQ(sim.stop(SIGTERM).exit_code, 0);
 }
 
-TEST(SimProgram, ClientsLapseAfterThreeSilentSeconds)
+TEST(SimProgram, ClientsLapseAfterThreeSilentSecondsAndAreBounded)
 {
     sockaddr_in a{}, b{};
     a.sin_addr.s_addr = b.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(40000);
     b.sin_port = htons(40001);
+    using H = ksim::Clients::Heard;
     ksim::Clients clients;
-    EXPECT_TRUE(clients.heard(a, 0.0));
-    EXPECT_FALSE(clients.heard(a, 2.0));  // the same one again
-    EXPECT_TRUE(clients.heard(b, 2.5));
+    EXPECT_EQ(clients.heard(a, 0.0), H::New);
+    EXPECT_EQ(clients.heard(a, 2.0), H::Known);  // the same one again
+    EXPECT_EQ(clients.heard(b, 2.5), H::New);
     EXPECT_TRUE(clients.expire(5.0).empty());
     const auto gone = clients.expire(5.1);
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_EQ(gone[0].sin_port, a.sin_port);
     ASSERT_EQ(clients.current().size(), 1u);
     EXPECT_EQ(clients.current()[0].address.sin_port, b.sin_port);
+
+    // A flood of senders is served only up to the bound.
+    for (uint16_t port = 1; port <= ksim::kMaxClients; ++port) {
+        a.sin_port = htons(port);
+        clients.heard(a, 3.0);
+    }
+    EXPECT_EQ(clients.current().size(), ksim::kMaxClients);
+    EXPECT_EQ(clients.heard(b, 3.0), H::Known);
+    a.sin_port = htons(60000);
+    EXPECT_EQ(clients.heard(a, 3.0), H::Refused);
 }
 
 TEST(SimProgram, StrayDatagramsNeitherStopItNorDivertIt)
