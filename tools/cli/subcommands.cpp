@@ -25,8 +25,8 @@ bool open_link(Link &link, const Common &common)
         std::fprintf(stderr, "korvane: cannot open a UDP socket\n");
     else
         std::fprintf(stderr,
-                     "korvane: cannot receive on UDP port %u (in use, by the meters perhaps, or not permitted); "
-                     "add --recv-port 0 to receive on a free port, or --recv-port N for port N\n",
+                     "korvane: cannot receive on UDP port %u (in use, perhaps by the meter display, or not permitted); "
+                     "add --recv-port 0 to receive on a free port\n",
                      static_cast<unsigned>(common.recv_port));
     return false;
 }

@@ -15,7 +15,9 @@ namespace ksim {
 // The library's keep-alive comes once a second, so a live client never lapses.
 constexpr double kClientLifetime = 3.0;
 // Every message goes to every client: a bound on them bounds what a flood
-// of senders on a studio network can make the simulator send.
+// of senders on a studio network can make the simulator send. A new client
+// beyond it takes the place of the one silent longest, so whoever asks last
+// always gets the answer.
 constexpr std::size_t kMaxClients = 32;
 
 class Clients
@@ -26,7 +28,7 @@ public:
         double last_heard;
     };
 
-    enum class Heard { Known, New, Refused };  // Refused: kMaxClients already
+    enum class Heard { Known, New, InPlaceOfAnother };
     // Notes a datagram from `from` at `now`.
     Heard heard(const sockaddr_in &from, double now);
 

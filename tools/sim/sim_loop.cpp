@@ -230,8 +230,8 @@ int run_simulator(const Options &options)
             const Clients::Heard heard =
                 !have_target && from_client ? clients.heard(from, now) : Clients::Heard::Known;
             if (heard != Clients::Heard::Known && options.verbose)
-                std::printf("%9.3f    %s client %s\n", now, heard == Clients::Heard::New ? "new" : "one too many, ignoring",
-                            address_text(from).c_str());
+                std::printf("%9.3f    new client %s%s\n", now, address_text(from).c_str(),
+                            heard == Clients::Heard::New ? "" : " in place of the one silent longest");
             if (options.verbose) {
                 std::printf("%9.3f rx %s %s\n", now, address_text(from).c_str(), describe(in, buffer, size).c_str());
                 print_notes(answer, now);
