@@ -3,63 +3,39 @@
 # simulator, and SIGTERM to the script stops both at once.
 #   test_simulator.sh KORVANE_SIM
 [ -n "$BASH_VERSION" ] || exec bash "$0" "$@"
-set -u
-sim=$1
 top=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 fail() { echo "FAILED: $*"; failed=1; }
 
-# The stand-in notes its pid and runs for $LIFE seconds; DISPLAY keeps xvfb-run out.
-cat >"$work/meters" <<'STANDIN'
-#!/bin/sh
-echo $$ >meters.pid
-exec sleep "$LIFE"
-STANDIN
+# The stand-in notes its pid and lives $LIFE seconds; DISPLAY keeps xvfb-run out.
+printf '#!/bin/sh\necho $$ >meters.pid\nexec sleep "$LIFE"\n' >"$work/meters"
 chmod +x "$work/meters"
-runner() {
-  DISPLAY=:none bash -c '. "$1/scripts/simulator.sh"; run_beside_sim "$2" "$3" "$4" --listen 127.0.0.1:0' \
-    runner "$top" "$sim" "$work/meters" "$1" >"$1.out" 2>&1 &
-  runner_pid=$!
+run() { # run LIFE DIR: starts the script's part, sets runner, sim and meters (pids)
+  LIFE=$1 DISPLAY=:none bash -c '. "$1/scripts/simulator.sh"; run_beside_sim "$2" "$3" "$4" --listen 127.0.0.1:0' \
+    runner "$top" "$sim_program" "$work/meters" "$2" >"$2.out" 2>&1 &
+  runner=$!
+  for _ in $(seq 50); do [ -s "$2/meters.pid" ] && break; sleep 0.1; done
+  sim=$(sed -n 's/.*korvane-sim running (pid \([0-9]*\),.*/\1/p' "$2.out")
+  meters=$(cat "$2/meters.pid" 2>/dev/null)
+  [ -n "$sim" ] && [ -n "$meters" ] || fail "did not start: $(cat "$2.out")"
 }
-gone_within() { # gone_within TENTHS PID...
-  local i p alive
-  for i in $(seq "$1"); do
-    alive=0
-    for p in "${@:2}"; do kill -0 "$p" 2>/dev/null && alive=1; done
-    [ "$alive" = 0 ] && return 0
-    sleep 0.1
-  done
+gone_within() { # gone_within TENTHS PID...: all ended in time
+  for _ in $(seq "$1"); do kill -0 "${@:2}" 2>/dev/null || return 0; sleep 0.1; done
   return 1
 }
-started() { # started RUNDIR: the simulator's and the stand-in's pids, once both run
-  local i
-  for i in $(seq 50); do
-    [ -s "$1/meters.pid" ] && [ -n "$(sed -n 1p "$1/korvane-sim.log" 2>/dev/null)" ] && break
-    sleep 0.1
-  done
-  sim_pid=$(sed -n 's/.*korvane-sim running (pid \([0-9]*\),.*/\1/p' "$1.out")
-  meters_pid=$(cat "$1/meters.pid" 2>/dev/null)
-  [ -n "$sim_pid" ] && [ -n "$meters_pid" ]
-}
+sim_program=$1
 
-# The window closes: the simulator stops with it.
-export LIFE=1
-runner "$work/closed"
-started "$work/closed" || fail "did not start: $(cat "$work/closed.out")"
-gone_within 50 "$runner_pid" "$sim_pid" || fail "simulator outlived the program"
-wait "$runner_pid"
-[ $? = 0 ] || fail "a closed window is not a clean end"
+run 1 "$work/closed"
+gone_within 50 "$runner" "$sim" || { fail "the simulator outlived the program"; kill "$sim"; }
+wait "$runner" || fail "a closed window is not a clean end"
 grep -q 'listening on' "$work/closed/korvane-sim.log" || fail "no simulator log in the run folder"
 
-# SIGTERM to the script: both stop at once, long before the program would end.
-LIFE=300
-runner "$work/stopped"
-started "$work/stopped" || fail "did not start: $(cat "$work/stopped.out")"
-kill -TERM "$runner_pid"
-gone_within 30 "$runner_pid" "$sim_pid" "$meters_pid" || {
+run 300 "$work/stopped"
+kill -TERM "$runner"
+gone_within 30 "$runner" "$sim" "$meters" || {
   fail "still running 3 s after SIGTERM"
-  kill -KILL "$runner_pid" "$sim_pid" "$meters_pid" 2>/dev/null
+  kill -KILL "$runner" "$sim" "$meters" 2>/dev/null
 }
 exit "$failed"
