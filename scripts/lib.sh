@@ -1,6 +1,14 @@
 # Shared by scripts/run and scripts/test: install what is missing, then build.
 # shellcheck shell=bash
 
+# scripts/run: building and running the library, the program and the
+# simulator, nothing for the tests.
+KORVANE_RUN_PACKAGES=(
+  cmake make g++
+  qtbase5-dev qtbase5-dev-tools
+  xvfb xauth fonts-dejavu-core
+)
+# scripts/test: everything, the tests' and benchmarks' tools too.
 KORVANE_PACKAGES=(
   cmake make g++ pkg-config
   qtbase5-dev qtbase5-dev-tools

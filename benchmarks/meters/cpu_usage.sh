@@ -18,6 +18,7 @@
 # nanoseconds) over the window, after 5 s of settling, in % of one core.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/simulator.sh
 
 build=build
 baseline=
@@ -62,8 +63,6 @@ stop_all() {
 }
 trap 'stop_all; rm -rf "$scratch"' EXIT
 
-free_port() { python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-
 # Run time of every thread of a process so far, in nanoseconds.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'; }
 
@@ -86,17 +85,11 @@ CONF
 
 # start_online NAME BUILD: the program fed by a simulator of its own.
 start_online() {
-  local recv log=$scratch/sim-$1.log port=
-  recv=$(free_port)
-  "$sim" --listen 127.0.0.1:0 --target "127.0.0.1:$recv" --rate 25 >"$log" 2>&1 &
-  helpers+=($!)
-  for _ in $(seq 50); do
-    port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$log" | head -1)
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  [ -n "$port" ] || { echo "korvane-sim did not start" >&2; exit 1; }
-  start_meters "$1" "$2" "$port" "$recv"
+  local recv
+  recv=$(free_udp_port)
+  start_sim "$sim" "$scratch/sim-$1.log" --listen 127.0.0.1:0 --target "127.0.0.1:$recv" --rate 25 || exit 1
+  helpers+=("$sim_pid")
+  start_meters "$1" "$2" "$sim_port" "$recv"
 }
 
 results=$scratch/results
@@ -105,8 +98,8 @@ for run in $(seq "$runs"); do
   start_online online "$build"
   [ -n "$baseline" ] && start_online online-base "$baseline"
   "$floor" & pids+=($!); names+=(floor)
-  start_meters offline "$build" "$(free_port)" "$(free_port)"
-  [ -n "$baseline" ] && start_meters offline-base "$baseline" "$(free_port)" "$(free_port)"
+  start_meters offline "$build" "$(free_udp_port)" "$(free_udp_port)"
+  [ -n "$baseline" ] && start_meters offline-base "$baseline" "$(free_udp_port)" "$(free_udp_port)"
   "$floor" --timer & pids+=($!); names+=(timer)
   "$floor" --timer --gui & pids+=($!); names+=(gui-timer)
 

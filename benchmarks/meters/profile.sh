@@ -10,6 +10,7 @@
 # own processes (kernel.perf_event_paranoid <= 2 does).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+. scripts/simulator.sh
 
 build=build
 seconds=30
@@ -33,18 +34,13 @@ command -v perf >/dev/null || { echo "perf is not installed" >&2; exit 1; }
 scratch=$(mktemp -d)
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done; rm -rf "$scratch"' EXIT
-free_port() { python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-
-recv=$(free_port)
-send=$(free_port)
+recv=$(free_udp_port)
+send=$(free_udp_port)
 if [ "$mode" = online ]; then
-  "$build/tools/sim/korvane-sim" --listen 127.0.0.1:0 --target "127.0.0.1:$recv" --rate 25 >"$scratch/sim.log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 50); do
-    send=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$scratch/sim.log" | head -1)
-    [ -n "$send" ] && break
-    sleep 0.1
-  done
+  start_sim "$build/tools/sim/korvane-sim" "$scratch/sim.log" --listen 127.0.0.1:0 --target "127.0.0.1:$recv" \
+    --rate 25 || exit 1
+  pids+=("$sim_pid")
+  send=$sim_port
 fi
 mkdir -p "$scratch/config/Zorbel"
 cat > "$scratch/config/Zorbel/Tavelin Meters.conf" <<CONF

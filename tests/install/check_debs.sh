@@ -60,9 +60,21 @@ check "debian/changelog names the program's version $program" \
 for package in libkorvane1 libkorvane-dev; do
   check "$package: version $library" package_version "$package" "$library"
 done
-for package in tavelin-meters korvane-sim; do
+for package in tavelin-meters korvane-sim korvane-tools; do
   check "$package: version $program" package_version "$package" "$program"
 done
+check "libkorvane1: shlibs name the library's version" \
+  sh -c "deb=\$(ls '$debs'/libkorvane1_*.deb) && dpkg-deb -I \"\$deb\" shlibs | grep -qxF 'libkorvane 1 libkorvane1 (>= $library)'"
+
+# ---- the README's install line takes every package but the debug symbols
+readme_installs() {
+  local line
+  line=$(grep -o 'apt install \./build-deb/[^`]*' "$top/README.md" | head -n 1)
+  [ -n "$line" ] || { echo "no 'apt install ./build-deb/...' line in README.md"; return 1; }
+  diff <(cd "$debs" && eval "ls -1 ${line#apt install ./build-deb/}" | sort) \
+    <(cd "$debs" && ls -1 -- *.deb | grep -v -- '-dbgsym_' | sort)
+}
+check "README's install line installs every package but the -dbgsym ones" readme_installs
 
 # ---- lintian: errors fail, the rest is shown
 changes=("$debs"/*.changes)

@@ -25,7 +25,8 @@ for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include
          bin/tavelin-meters bin/korvane-sim bin/korvane \
          share/applications/tavelin-meters.desktop \
          share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 share/man/man1/korvane.1 \
-         share/bash-completion/completions/korvane lib/wireshark/plugins/korvane.lua \
+         share/bash-completion/completions/korvane share/bash-completion/completions/korvane-sim \
+         lib/wireshark/plugins/korvane.lua \
          share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop; do
   check "installs $f" test -e "$prefix/$f"
 done
@@ -51,9 +52,12 @@ check "desktop-file-validate the autostart example" \
 metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 check "one AppStream file" test "${#metainfo[@]}" = 1 -a -f "${metainfo[0]}"
 check "appstreamcli validate --no-net" appstreamcli validate --no-net "${metainfo[0]}"
+version=$(sed -n 's/^project(tavelin_meters VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")
 for page in tavelin-meters korvane-sim korvane; do
   check "man page $page.1 without warnings" sh -c \
     "LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l '$prefix/share/man/man1/$page.1' 2>&1 >/dev/null | (! grep .)"
+  check "man page $page.1 carries version $version and a date" \
+    grep -Eq "^\.TH [^ ]+ 1 \"[0-9]{4}-[0-9]{2}-[0-9]{2}\" \"$page $version\"" "$prefix/share/man/man1/$page.1"
 done
 
 # ---- a program of someone else's against the installed library

@@ -60,6 +60,22 @@ quint16 port(const QVariant &v)
     return quint16(v.value<qint16>());
 }
 
+// The set-up of the tests that press Ok or Cancel: the dialog shown, its
+// debug output caught, and spies on the ports it emits and how it ends.
+struct ShownDialog {
+    ShownDialog(qint16 send, qint16 recv, bool useDefaults, const QString &host)
+        : d(send, recv, useDefaults, host)
+    {
+        d.show();
+    }
+    DebugCapture log;
+    CSettingsDialog d;
+    QSignalSpy ports{&d, &CSettingsDialog::setUdpPorts};
+    QSignalSpy accepted{&d, &QDialog::accepted};
+    QSignalSpy rejected{&d, &QDialog::rejected};
+    QSignalSpy finished{&d, &QDialog::finished};
+};
+
 }  // namespace
 
 class PortsReceiver : public QObject
@@ -313,23 +329,20 @@ void TestCSettingsDialog::uncheckingDefaultsKeepsThemAndUnlocks()
 
 void TestCSettingsDialog::okResolvesLocalhostThenEmitsAndAccepts()
 {
-    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
-    sendEdit(d)->setText(QStringLiteral("40000"));
-    recvEdit(d)->setText(QStringLiteral("18150"));
+    ShownDialog s(1, 2, false, QStringLiteral("localhost"));
+    sendEdit(s.d)->setText(QStringLiteral("40000"));
+    recvEdit(s.d)->setText(QStringLiteral("18150"));
     bool stillOpenAtEmission = false;
-    connect(&d, &CSettingsDialog::setUdpPorts, this,
-            [&] { stillOpenAtEmission = d.isVisible() && d.result() != QDialog::Accepted; });
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    QSignalSpy accepted(&d, &QDialog::accepted);
-    d.show();
+    connect(&s.d, &CSettingsDialog::setUdpPorts, this,
+            [&] { stillOpenAtEmission = s.d.isVisible() && s.d.result() != QDialog::Accepted; });
 
-    button(d, QDialogButtonBox::Ok)->click();
+    button(s.d, QDialogButtonBox::Ok)->click();
     // The lookup is asynchronous: the dialog is still open right after Ok.
-    QVERIFY(d.isVisible());
-    QCOMPARE(ports.count(), 0);
+    QVERIFY(s.d.isVisible());
+    QCOMPARE(s.ports.count(), 0);
 
-    QTRY_COMPARE_WITH_TIMEOUT(ports.count(), 1, 10000);
-    const QList<QVariant> args = ports.takeFirst();
+    QTRY_COMPARE_WITH_TIMEOUT(s.ports.count(), 1, 10000);
+    const QList<QVariant> args = s.ports.takeFirst();
     QCOMPARE(port(args.at(0)), quint16(40000));
     QCOMPARE(args.at(0).value<qint16>(), qint16(40000 - 65536));
     QCOMPARE(port(args.at(1)), quint16(18150));
@@ -339,76 +352,65 @@ void TestCSettingsDialog::okResolvesLocalhostThenEmitsAndAccepts()
     QVERIFY2(numeric.setAddress(address), qPrintable(address));
     QVERIFY2(numeric.isLoopback(), qPrintable(address));
     QVERIFY(stillOpenAtEmission);
-    QCOMPARE(accepted.count(), 1);
-    QCOMPARE(d.result(), int(QDialog::Accepted));
-    QVERIFY(!d.isVisible());
+    QCOMPARE(s.accepted.count(), 1);
+    QCOMPARE(s.d.result(), int(QDialog::Accepted));
+    QVERIFY(!s.d.isVisible());
 }
 
 void TestCSettingsDialog::okWithUnresolvableHostStaysOpen()
 {
-    DebugCapture log;
     // A first label longer than 63 characters can never be a host name, so the
     // lookup fails on this machine without asking any name server.
     const QString host = QString(64, QLatin1Char('x')) + QStringLiteral(".no-such-mixer.invalid");
-    CSettingsDialog d(1, 2, true, host);
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    QSignalSpy finished(&d, &QDialog::finished);
-    d.show();
-    button(d, QDialogButtonBox::Ok)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Lookup failed:")), 20000);
+    ShownDialog s(1, 2, true, host);
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(s.log.contains(QStringLiteral("Lookup failed:")), 20000);
     QCoreApplication::processEvents();
-    QCOMPARE(ports.count(), 0);
-    QCOMPARE(finished.count(), 0);
-    QVERIFY(d.isVisible());
+    QCOMPARE(s.ports.count(), 0);
+    QCOMPARE(s.finished.count(), 0);
+    QVERIFY(s.d.isVisible());
 
     // The user corrects the host and tries again.
-    hostEdit(d)->setText(QStringLiteral("localhost"));
-    button(d, QDialogButtonBox::Ok)->click();
-    QTRY_COMPARE_WITH_TIMEOUT(ports.count(), 1, 10000);
-    QCOMPARE(ports.first().at(2).toBool(), true);
-    QCOMPARE(port(ports.first().at(0)), quint16(18153));
-    QCOMPARE(port(ports.first().at(1)), quint16(18150));
+    hostEdit(s.d)->setText(QStringLiteral("localhost"));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s.ports.count(), 1, 10000);
+    QCOMPARE(s.ports.first().at(2).toBool(), true);
+    QCOMPARE(port(s.ports.first().at(0)), quint16(18153));
+    QCOMPARE(port(s.ports.first().at(1)), quint16(18150));
 }
 
 void TestCSettingsDialog::okWithEmptyHostStaysOpen()
 {
-    DebugCapture log;
-    CSettingsDialog d(1, 2, false, QString());
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    d.show();
-    button(d, QDialogButtonBox::Ok)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Lookup failed:")), 10000);
+    ShownDialog s(1, 2, false, QString());
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(s.log.contains(QStringLiteral("Lookup failed:")), 10000);
     QCoreApplication::processEvents();
-    QCOMPARE(ports.count(), 0);
-    QVERIFY(d.isVisible());
+    QCOMPARE(s.ports.count(), 0);
+    QVERIFY(s.d.isVisible());
 }
 
 void TestCSettingsDialog::lookupWithoutAddressStaysOpen()
 {
     // A lookup may report success yet carry no address; there is nothing to
     // connect to, so it counts as a failed lookup.
-    DebugCapture log;
-    CSettingsDialog d(1, 2, false, QStringLiteral("mixer"));
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    QSignalSpy finished(&d, &QDialog::finished);
-    d.show();
+    ShownDialog s(1, 2, false, QStringLiteral("mixer"));
     QHostInfo empty;
     empty.setHostName(QStringLiteral("mixer"));
     QCOMPARE(empty.error(), QHostInfo::NoError);
     QVERIFY(empty.addresses().isEmpty());
-    QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, empty)));
-    QCOMPARE(ports.count(), 0);
-    QCOMPARE(finished.count(), 0);
-    QVERIFY(d.isVisible());
-    QVERIFY(log.contains(QStringLiteral("Lookup failed:")));
+    QVERIFY(QMetaObject::invokeMethod(&s.d, "lookedUp", Q_ARG(QHostInfo, empty)));
+    QCOMPARE(s.ports.count(), 0);
+    QCOMPARE(s.finished.count(), 0);
+    QVERIFY(s.d.isVisible());
+    QVERIFY(s.log.contains(QStringLiteral("Lookup failed:")));
 
     // The same answer with an address goes through.
     QHostInfo found = empty;
     found.setAddresses({QHostAddress(QStringLiteral("192.0.2.7"))});
-    QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, found)));
-    QCOMPARE(ports.count(), 1);
-    QCOMPARE(ports.first().at(3).toString(), QStringLiteral("192.0.2.7"));
-    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QVERIFY(QMetaObject::invokeMethod(&s.d, "lookedUp", Q_ARG(QHostInfo, found)));
+    QCOMPARE(s.ports.count(), 1);
+    QCOMPARE(s.ports.first().at(3).toString(), QStringLiteral("192.0.2.7"));
+    QCOMPARE(s.d.result(), int(QDialog::Accepted));
 }
 
 void TestCSettingsDialog::okWithUnusablePortLooksNothingUp()
@@ -422,107 +424,90 @@ void TestCSettingsDialog::okWithUnusablePortLooksNothingUp()
                 red += qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) < 60;
         return red > image.width();
     };
-    DebugCapture log;
     // Port 0 can come from the settings store; an empty field from the user.
-    CSettingsDialog d(1, 0, false, QStringLiteral("localhost"));
-    sendEdit(d)->clear();
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    d.show();
-    QVERIFY(!marked(sendEdit(d)) && !marked(recvEdit(d)));
+    ShownDialog s(1, 0, false, QStringLiteral("localhost"));
+    sendEdit(s.d)->clear();
+    QVERIFY(!marked(sendEdit(s.d)) && !marked(recvEdit(s.d)));
 
-    button(d, QDialogButtonBox::Ok)->click();
-    QVERIFY(marked(sendEdit(d)) && marked(recvEdit(d)));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QVERIFY(marked(sendEdit(s.d)) && marked(recvEdit(s.d)));
     QCOMPARE(QToolTip::text(), QStringLiteral("Enter a port from 1 to 65535."));
     QTest::qWait(300);
-    QVERIFY(!log.contains(QStringLiteral("QHostInfo: ")));
-    QCOMPARE(ports.count(), 0);
-    QVERIFY(d.isVisible());
+    QVERIFY(!s.log.contains(QStringLiteral("QHostInfo: ")));
+    QCOMPARE(s.ports.count(), 0);
+    QVERIFY(s.d.isVisible());
 
     // Mended fields lose the mark; text that is no number is refused too.
-    sendEdit(d)->setText(QStringLiteral("18153"));
-    recvEdit(d)->setText(QStringLiteral("port"));
-    QVERIFY(!marked(sendEdit(d)) && !marked(recvEdit(d)));
-    button(d, QDialogButtonBox::Ok)->click();
-    QVERIFY(!marked(sendEdit(d)) && marked(recvEdit(d)));
+    sendEdit(s.d)->setText(QStringLiteral("18153"));
+    recvEdit(s.d)->setText(QStringLiteral("port"));
+    QVERIFY(!marked(sendEdit(s.d)) && !marked(recvEdit(s.d)));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QVERIFY(!marked(sendEdit(s.d)) && marked(recvEdit(s.d)));
 
     // A field emptied while the lookup ran stops the answer too.
-    recvEdit(d)->setText(QStringLiteral("18150"));
-    button(d, QDialogButtonBox::Ok)->click();
-    sendEdit(d)->clear();
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("QHostInfo: ")), 10000);
-    QCOMPARE(ports.count(), 0);
-    QVERIFY(marked(sendEdit(d)));
-    QVERIFY(d.isVisible());
+    recvEdit(s.d)->setText(QStringLiteral("18150"));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    sendEdit(s.d)->clear();
+    QTRY_VERIFY_WITH_TIMEOUT(s.log.contains(QStringLiteral("QHostInfo: ")), 10000);
+    QCOMPARE(s.ports.count(), 0);
+    QVERIFY(marked(sendEdit(s.d)));
+    QVERIFY(s.d.isVisible());
 
-    sendEdit(d)->setText(QStringLiteral("18153"));
-    button(d, QDialogButtonBox::Ok)->click();
-    QTRY_COMPARE_WITH_TIMEOUT(ports.count(), 1, 10000);
-    QCOMPARE(port(ports.first().at(0)), quint16(18153));
-    QCOMPARE(port(ports.first().at(1)), quint16(18150));
+    sendEdit(s.d)->setText(QStringLiteral("18153"));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s.ports.count(), 1, 10000);
+    QCOMPARE(port(s.ports.first().at(0)), quint16(18153));
+    QCOMPARE(port(s.ports.first().at(1)), quint16(18150));
 }
 
 void TestCSettingsDialog::onlyIPv4AnswersAreUsed()
 {
-    DebugCapture log;
-    CSettingsDialog d(1, 2, false, QStringLiteral("::1"));
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    d.show();
-    button(d, QDialogButtonBox::Ok)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Lookup failed:")), 10000);
-    QCOMPARE(ports.count(), 0);
-    QVERIFY(d.isVisible());
+    ShownDialog s(1, 2, false, QStringLiteral("::1"));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(s.log.contains(QStringLiteral("Lookup failed:")), 10000);
+    QCOMPARE(s.ports.count(), 0);
+    QVERIFY(s.d.isVisible());
 
     // A name whose first answers are IPv6: the first IPv4 one is taken.
     QHostInfo found;
     found.setAddresses({QHostAddress(QStringLiteral("2001:db8::1")), QHostAddress(QStringLiteral("::1")),
                         QHostAddress(QStringLiteral("192.0.2.5")), QHostAddress(QStringLiteral("192.0.2.6"))});
-    QVERIFY(QMetaObject::invokeMethod(&d, "lookedUp", Q_ARG(QHostInfo, found)));
-    QCOMPARE(ports.count(), 1);
-    QCOMPARE(ports.first().at(3).toString(), QStringLiteral("192.0.2.5"));
+    QVERIFY(QMetaObject::invokeMethod(&s.d, "lookedUp", Q_ARG(QHostInfo, found)));
+    QCOMPARE(s.ports.count(), 1);
+    QCOMPARE(s.ports.first().at(3).toString(), QStringLiteral("192.0.2.5"));
 }
 
 void TestCSettingsDialog::cancelEmitsNothingAndRejects()
 {
-    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    QSignalSpy rejected(&d, &QDialog::rejected);
-    d.show();
-    button(d, QDialogButtonBox::Cancel)->click();
-    QCOMPARE(rejected.count(), 1);
-    QCOMPARE(d.result(), int(QDialog::Rejected));
-    QVERIFY(!d.isVisible());
+    ShownDialog s(1, 2, false, QStringLiteral("localhost"));
+    button(s.d, QDialogButtonBox::Cancel)->click();
+    QCOMPARE(s.rejected.count(), 1);
+    QCOMPARE(s.d.result(), int(QDialog::Rejected));
+    QVERIFY(!s.d.isVisible());
     QCoreApplication::processEvents();
-    QCOMPARE(ports.count(), 0);
+    QCOMPARE(s.ports.count(), 0);
 }
 
 void TestCSettingsDialog::cancelDuringLookupDiscardsTheAnswer()
 {
-    DebugCapture log;
-    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    QSignalSpy accepted(&d, &QDialog::accepted);
-    d.show();
-    button(d, QDialogButtonBox::Ok)->click();
-    button(d, QDialogButtonBox::Cancel)->click();
-    QCOMPARE(d.result(), int(QDialog::Rejected));
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")), 10000);
-    QCOMPARE(ports.count(), 0);
-    QCOMPARE(accepted.count(), 0);
-    QCOMPARE(d.result(), int(QDialog::Rejected));
+    ShownDialog s(1, 2, false, QStringLiteral("localhost"));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    button(s.d, QDialogButtonBox::Cancel)->click();
+    QCOMPARE(s.d.result(), int(QDialog::Rejected));
+    QTRY_VERIFY_WITH_TIMEOUT(s.log.contains(QStringLiteral("Host lookup answered after the dialog closed")), 10000);
+    QCOMPARE(s.ports.count(), 0);
+    QCOMPARE(s.accepted.count(), 0);
+    QCOMPARE(s.d.result(), int(QDialog::Rejected));
 }
 
 void TestCSettingsDialog::secondOkDoesNotEmitTwice()
 {
-    DebugCapture log;
-    CSettingsDialog d(1, 2, false, QStringLiteral("localhost"));
-    QSignalSpy ports(&d, &CSettingsDialog::setUdpPorts);
-    QSignalSpy accepted(&d, &QDialog::accepted);
-    d.show();
-    button(d, QDialogButtonBox::Ok)->click();
-    button(d, QDialogButtonBox::Ok)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Host lookup answered after the dialog closed")), 10000);
-    QCOMPARE(ports.count(), 1);
-    QCOMPARE(accepted.count(), 1);
+    ShownDialog s(1, 2, false, QStringLiteral("localhost"));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(s.log.contains(QStringLiteral("Host lookup answered after the dialog closed")), 10000);
+    QCOMPARE(s.ports.count(), 1);
+    QCOMPARE(s.accepted.count(), 1);
 }
 
 QTEST_MAIN(TestCSettingsDialog)

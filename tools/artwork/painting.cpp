@@ -39,6 +39,27 @@ QImage blank(const QSize &size)
     return img;
 }
 
+// An opaque canvas filled with a vertical gradient from `top` to `bottom`:
+// the start of every full-size background.
+QImage gradientCanvas(const QSize &size, const QColor &top, const QColor &bottom)
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&img);
+    QLinearGradient g(QPointF(0, 0), QPointF(0, size.height()));
+    g.setColorAt(0, top);
+    g.setColorAt(1, bottom);
+    p.fillRect(img.rect(), g);
+    return img;
+}
+
+// A two-pixel line just inside the canvas edge.
+void edgeLine(QPainter &p, const QSize &size, const QColor &colour)
+{
+    p.setPen(QPen(colour, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(1, 1, size.width() - 2, size.height() - 2));
+}
+
 QFont faceFont(bool bold, qreal pixelSize, qreal tracking = 0)
 {
     QFont f(QStringLiteral("DejaVu Sans"));
@@ -385,18 +406,11 @@ QImage moduleLamp(int size, int number, LampColour colour)
 QImage statusBackground(bool online)
 {
     const QSize size(986, 650);
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    QImage img = gradientCanvas(size, kBaseTop, kBaseBottom);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-
-    QLinearGradient base(QPointF(0, 0), QPointF(0, size.height()));
-    base.setColorAt(0, kBaseTop);
-    base.setColorAt(1, kBaseBottom);
-    p.fillRect(img.rect(), base);
     // Edges fade into the frame colour so letterbox bars meet it smoothly.
-    p.setPen(QPen(kEdge, 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(1, 1, size.width() - 2, size.height() - 2));
+    edgeLine(p, size, kEdge);
 
     const QColor line = online ? kPanelLine : QColor(0x5a, 0x22, 0x24);
 
@@ -484,21 +498,15 @@ QImage statusBackground(bool online)
 QImage frameBackground()
 {
     const QSize size(1024, 580);
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    QImage img = gradientCanvas(size, QColor(0x10, 0x12, 0x16), kEdge);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(QPointF(0, 0), QPointF(0, size.height()));
-    g.setColorAt(0, QColor(0x10, 0x12, 0x16));
-    g.setColorAt(1, kEdge);
-    p.fillRect(img.rect(), g);
     // Gentle vignette so the side bars of a wide window stay quiet.
     QRadialGradient v(QPointF(size.width() / 2.0, size.height() / 2.0), size.width() * 0.7);
     v.setColorAt(0, QColor(0, 0, 0, 0));
     v.setColorAt(1, QColor(0, 0, 0, 90));
     p.fillRect(img.rect(), v);
-    p.setPen(QPen(QColor(0x1e, 0x22, 0x28), 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(1, 1, size.width() - 2, size.height() - 2));
+    edgeLine(p, size, QColor(0x1e, 0x22, 0x28));
     return img;
 }
 
@@ -566,16 +574,10 @@ QImage aboutPicture()
 QImage splashScreen()
 {
     const QSize size(700, 400);
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    QImage img = gradientCanvas(size, QColor(0x1a, 0x1e, 0x24), QColor(0x0b, 0x0d, 0x10));
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(QPointF(0, 0), QPointF(0, size.height()));
-    g.setColorAt(0, QColor(0x1a, 0x1e, 0x24));
-    g.setColorAt(1, QColor(0x0b, 0x0d, 0x10));
-    p.fillRect(img.rect(), g);
-    p.setPen(QPen(QColor(0x2e, 0x35, 0x3e), 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(1, 1, size.width() - 2, size.height() - 2));
+    edgeLine(p, size, QColor(0x2e, 0x35, 0x3e));
 
     meterBars(p, QRectF(60, 70, 150, 240), 4, {0.82, 0.76, 0.58, 0.64}, 0.35);
     fillText(p, textShape(QStringLiteral("Tavelin Meters"), faceFont(true, 56), QPointF(450, 170), 40, 400),

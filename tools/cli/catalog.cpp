@@ -245,4 +245,14 @@ bool parse_integer(const std::string &text, long &value)
     return errno != ERANGE;
 }
 
+const std::vector<int> &state_request_ids()
+{
+    static const std::vector<int> ids = {
+        KORVANE_ID_MODULE_SOURCE, KORVANE_ID_MODULE_ON, KORVANE_ID_FADER,   KORVANE_ID_CONFIG_ON,
+        KORVANE_ID_CONFIG_SILENCE_DETECTION, KORVANE_ID_VOICE_TRACK, KORVANE_ID_ON_AIR, KORVANE_ID_NON_STOP,
+        KORVANE_ID_SILENCE, KORVANE_ID_MIC_ON, KORVANE_ID_CRM_MUTE,
+    };
+    return ids;
+}
+
 }  // namespace kcli

@@ -56,6 +56,9 @@ const Command *find_command(const std::string &name);
 // "remote-on MODULE(0-7) ACTION(0-255)"
 std::string command_synopsis(const Command &command);
 
+// The requests a display makes at start for the mixer's whole state, in its order.
+const std::vector<int> &state_request_ids();
+
 // A whole decimal or 0x-hex integer with an optional sign.
 bool parse_integer(const std::string &text, long &value);
 

@@ -34,8 +34,9 @@ std::string usage_text(const std::string &command)
                       "  --list  list the commands with their arguments and ranges\n"
                       "Numbers are decimal or 0x-hex.\n";
     if (command == "monitor")
-        return head + "monitor [--meters] [--json] [--count N] [--duration S]\n"
+        return head + "monitor [--state] [--meters] [--json] [--count N] [--duration S]\n"
                       "Prints every reply and event as it arrives, one line each with a local time stamp.\n"
+                      "  --state       first ask for the mixer's whole state, as the meters do at start\n"
                       "  --meters      include the meter events (levels in dB)\n"
                       "  --json        one JSON object a line instead of text\n"
                       "  --count N     stop after N messages\n"
@@ -50,10 +51,10 @@ std::string usage_text(const std::string &command)
            "  request --list                        list the requests\n"
            "  send COMMAND ARG...                   send one command\n"
            "  send --list                           list the commands and their arguments\n"
-           "  monitor [--meters] [--json] [--count N] [--duration S]\n"
+           "  monitor [--state] [--meters] [--json] [--count N] [--duration S]\n"
            "                                        print replies and events as they arrive\n"
            "\n"
-           "Options (before the command):\n"
+           "Options (before or after the command):\n"
            "  --host ADDR     the mixer's IPv4 address or host name (default 127.0.0.1)\n"
            "  --send-port N   the mixer's UDP port (default 18153)\n"
            "  --recv-port N   local UDP port to receive on and send from\n"
@@ -79,16 +80,43 @@ int dispatch(const Common &common, const std::string &command, const std::vector
     throw UsageError("unknown command '" + command + "'", "");
 }
 
+// Applies `name` when it is one of the common options, wherever it stands.
+bool common_option(OptionReader &reader, const std::string &name, Common &common)
+{
+    if (name == "--host")
+        common.host = ipv4_address(reader.value(), "");
+    else if (name == "--send-port")
+        common.send_port = static_cast<uint16_t>(whole_number(reader.value(), name, 1, 65535, ""));
+    else if (name == "--recv-port")
+        common.recv_port = static_cast<uint16_t>(whole_number(reader.value(), name, 0, 65535, ""));
+    else
+        return false;
+    return true;
+}
+
 int run_checked(const std::vector<std::string> &args)
 {
     Common common;
+    std::string command;
+    std::vector<std::string> rest;  // the command's own words, common options taken out
     OptionReader reader(args, "");
     while (reader.more()) {
         if (!reader.is_option()) {
-            const std::string command = reader.next_word();
-            return dispatch(common, command, reader.rest());
+            const std::string word = reader.next_word();
+            if (command.empty())
+                command = word;
+            else
+                rest.push_back(word);
+            continue;
         }
+        const std::string word = reader.peek();
         const std::string name = reader.option_name();
+        if (common_option(reader, name, common))
+            continue;
+        if (!command.empty()) {
+            rest.push_back(word);  // the command's option; its value follows as a word
+            continue;
+        }
         if (name == "--help") {
             reader.flag();
             std::fputs(usage_text("").c_str(), stdout);
@@ -99,16 +127,11 @@ int run_checked(const std::vector<std::string> &args)
             std::printf("korvane %s\n%s\n", KORVANE_TOOL_VERSION, korvane_library_version(nullptr));
             return kExitOk;
         }
-        if (name == "--host")
-            common.host = ipv4_address(reader.value(), "");
-        else if (name == "--send-port")
-            common.send_port = static_cast<uint16_t>(whole_number(reader.value(), name, 1, 65535, ""));
-        else if (name == "--recv-port")
-            common.recv_port = static_cast<uint16_t>(whole_number(reader.value(), name, 0, 65535, ""));
-        else
-            throw UsageError("unknown option '" + name + "'", "");
+        throw UsageError("unknown option '" + name + "'", "");
     }
-    throw UsageError("no command given", "");
+    if (command.empty())
+        throw UsageError("no command given", "");
+    return dispatch(common, command, rest);
 }
 
 }  // namespace

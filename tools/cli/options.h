@@ -26,6 +26,7 @@ public:
     // Checks that the option at hand took no "=VALUE".
     void flag();
     std::string next_word() { return args_[index_++]; }
+    const std::string &peek() const { return args_[index_]; }
     std::vector<std::string> rest() const { return {args_.begin() + static_cast<long>(index_), args_.end()}; }
 
 private:

@@ -25,8 +25,8 @@ bool open_link(Link &link, const Common &common)
         std::fprintf(stderr, "korvane: cannot open a UDP socket\n");
     else
         std::fprintf(stderr,
-                     "korvane: cannot receive on UDP port %u (in use or not permitted; "
-                     "--recv-port 0 picks a free one)\n",
+                     "korvane: cannot receive on UDP port %u (in use, perhaps by the meter display, or not permitted); "
+                     "add --recv-port 0 to receive on a free port\n",
                      static_cast<unsigned>(common.recv_port));
     return false;
 }
@@ -208,7 +208,7 @@ int run_send(const Common &common, const std::vector<std::string> &args)
 int run_monitor(const Common &common, const std::vector<std::string> &args)
 {
     const std::string me = "monitor";
-    bool meters = false, json = false;
+    bool meters = false, json = false, state = false;
     long count = 0;
     double duration_s = 0.0;
     OptionReader reader(args, me);
@@ -221,6 +221,9 @@ int run_monitor(const Common &common, const std::vector<std::string> &args)
         if (name == "--meters") {
             reader.flag();
             meters = true;
+        } else if (name == "--state") {
+            reader.flag();
+            state = true;
         } else if (name == "--json") {
             reader.flag();
             json = true;
@@ -237,6 +240,13 @@ int run_monitor(const Common &common, const std::vector<std::string> &args)
     StopOnSignal stop([&link] { link.stop(); });
     if (!open_link(link, common))
         return kExitFailure;
+    // The replies are printed below as they arrive, like everything else.
+    if (state)
+        for (int id : state_request_ids())
+            if (korvane_request(link.handle(), id) != 0) {
+                std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
+                return kExitFailure;
+            }
     const auto deadline = SteadyClock::now() +
                           std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(duration_s));
     long shown = 0;

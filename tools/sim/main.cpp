@@ -4,6 +4,10 @@
 
 #include <cstdio>
 
+#ifndef KORVANE_TOOL_VERSION
+#    define KORVANE_TOOL_VERSION "unknown"
+#endif
+
 int main(int argc, char **argv)
 {
     ksim::Options options;
@@ -14,6 +18,10 @@ int main(int argc, char **argv)
     }
     if (options.help) {
         std::fputs(ksim::usage_text().c_str(), stdout);
+        return ksim::kExitOk;
+    }
+    if (options.version) {
+        std::printf("korvane-sim %s\n", KORVANE_TOOL_VERSION);
         return ksim::kExitOk;
     }
     return ksim::run_simulator(options);

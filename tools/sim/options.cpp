@@ -60,12 +60,13 @@ std::string usage_text()
            "  --listen [HOST:]PORT  where to receive requests and commands\n"
            "                        (default 127.0.0.1:18153; PORT 0 picks a free port)\n"
            "  --target HOST:PORT    send replies, events and meters there\n"
-           "                        (default: the sender of the last datagram)\n"
+           "                        (default: every client heard from in the last 3 s)\n"
            "  --rate HZ             meter events per second (default 25, at most 1000)\n"
            "  --scenario NAME       studio, no-meters or dropouts (default studio)\n"
            "  --duration SECONDS    stop after this time (default: run until stopped)\n"
            "  --verbose             print every datagram received, decoded, one line each\n"
            "  --help                show this text\n"
+           "  --version             show the simulator's version\n"
            "\n"
            "The first line on standard output names the bound port.\n"
            "SIGINT or SIGTERM stop the simulator with exit code 0; bad options exit with 2.\n";
@@ -97,6 +98,10 @@ ParseResult parse_options(int argc, const char *const *argv, Options &o)
             if (!flag())
                 return fail("--help takes no value");
             o.help = true;
+        } else if (arg == "--version") {
+            if (!flag())
+                return fail("--version takes no value");
+            o.version = true;
         } else if (arg == "--verbose") {
             if (!flag())
                 return fail("--verbose takes no value");

@@ -24,6 +24,7 @@ struct Options {
     double duration = 0.0;  // 0 = until stopped
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParseResult {

@@ -1,5 +1,6 @@
 #include "sim_loop.h"
 
+#include "clients.h"
 #include "messages.h"
 #include "protocol.h"
 #include "simulation.h"
@@ -75,11 +76,6 @@ std::string address_text(const sockaddr_in &a)
     return std::string(host) + ":" + std::to_string(ntohs(a.sin_port));
 }
 
-bool same_address(const sockaddr_in &a, const sockaddr_in &b)
-{
-    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
-}
-
 class Clock
 {
 public:
@@ -116,13 +112,10 @@ int run_simulator(const Options &options)
     }
     sockaddr_in target;
     std::memset(&target, 0, sizeof target);
-    bool have_target = false;
-    if (options.fixed_target) {
-        if (!resolve_ipv4(options.target_host, options.target_port, target)) {
-            std::fprintf(stderr, "korvane-sim: cannot resolve target host '%s'\n", options.target_host.c_str());
-            return kExitUsage;
-        }
-        have_target = true;
+    const bool have_target = options.fixed_target;
+    if (have_target && !resolve_ipv4(options.target_host, options.target_port, target)) {
+        std::fprintf(stderr, "korvane-sim: cannot resolve target host '%s'\n", options.target_host.c_str());
+        return kExitUsage;
     }
 
     const int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -156,18 +149,24 @@ int run_simulator(const Options &options)
     Clock clock;
     Counters counters;
 
+    Clients clients;
+    auto send_to = [&](const sockaddr_in &to, const Datagram &dg) {
+        const ssize_t n = sendto(sock, dg.data(), dg.size(), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+        if (n == static_cast<ssize_t>(dg.size())) {
+            ++counters.sent;
+            counters.meters += dg[3] == (static_cast<uint8_t>(Kind::Event) | msg::kMeters);
+        } else {
+            ++counters.send_errors;
+        }
+    };
     auto send_all = [&](const Output &out) {
-        if (!have_target)
-            return;
         for (const Datagram &dg : out.datagrams) {
-            const ssize_t n =
-                sendto(sock, dg.data(), dg.size(), 0, reinterpret_cast<const sockaddr *>(&target), sizeof target);
-            if (n == static_cast<ssize_t>(dg.size())) {
-                ++counters.sent;
-                counters.meters += dg[3] == (static_cast<uint8_t>(Kind::Event) | msg::kMeters);
-            } else {
-                ++counters.send_errors;
+            if (have_target) {
+                send_to(target, dg);
+                continue;
             }
+            for (const Clients::Client &c : clients.current())
+                send_to(c.address, dg);
         }
     };
 
@@ -176,6 +175,11 @@ int run_simulator(const Options &options)
         double now = clock.now();
         if (options.duration > 0.0 && now >= options.duration)
             break;
+
+        for (const sockaddr_in &gone : clients.expire(now))
+            if (options.verbose)
+                std::printf("%9.3f    client %s silent for %g s, no longer served\n", now, address_text(gone).c_str(),
+                            kClientLifetime);
 
         Output ticked;
         sim.advance(now, ticked);
@@ -219,17 +223,15 @@ int run_simulator(const Options &options)
             if (in.type == Incoming::Type::Invalid)
                 ++counters.invalid;
             // Only what a client sends (requests, commands, keep-alives)
-            // makes its sender the client; stray traffic must not divert
-            // the meter stream.
+            // makes its sender a client: stray traffic gets no meter stream.
+            // Clients heard during a dropout stay, so the meters resume at once.
             const bool from_client = in.type == Incoming::Type::Request || in.type == Incoming::Type::Command ||
                                      in.type == Incoming::Type::KeepAlive;
-            if (!options.fixed_target && from_client && !sim.link_down(now) &&
-                (!have_target || !same_address(from, target))) {
-                target = from;
-                have_target = true;
-                if (options.verbose)
-                    std::printf("%9.3f    client is now %s\n", now, address_text(target).c_str());
-            }
+            const Clients::Heard heard =
+                !have_target && from_client ? clients.heard(from, now) : Clients::Heard::Known;
+            if (heard != Clients::Heard::Known && options.verbose)
+                std::printf("%9.3f    new client %s%s\n", now, address_text(from).c_str(),
+                            heard == Clients::Heard::New ? "" : " in place of the one silent longest");
             if (options.verbose) {
                 std::printf("%9.3f rx %s %s\n", now, address_text(from).c_str(), describe(in, buffer, size).c_str());
                 print_notes(answer, now);

@@ -8,7 +8,12 @@
 -- Load it for one run with:  wireshark -X lua_script:korvane.lua
 -- or copy it into the personal Lua plugins folder (Help > About > Folders).
 
-local korvane = Proto("korvane", "Korvane Mixer Control Protocol")
+-- Wireshark refuses a second protocol of the same name, and the installed
+-- plugin loads before a copy given with -X lua_script. So a copy loaded
+-- after another takes over the protocol the first one made: its fields,
+-- expert infos and dissector replace the first's, which are never registered.
+local korvane = rawget(_G, "korvane_protocol") or Proto("korvane", "Korvane Mixer Control Protocol")
+rawset(_G, "korvane_protocol", korvane)
 
 local DATAGRAM_SIZE = 12
 local MARKER = 0xA0A0
@@ -125,7 +130,9 @@ local e_marker = ProtoExpert.new("korvane.malformed.marker", "Not a korvane data
     expert.group.MALFORMED, expert.severity.ERROR)
 local e_unknown = ProtoExpert.new("korvane.unknown", "Message unknown in this direction",
     expert.group.PROTOCOL, expert.severity.WARN)
-korvane.experts = { e_size, e_marker, e_unknown }
+local e_cut_short = ProtoExpert.new("korvane.cut_short", "Cut short by the capture",
+    expert.group.UNDECODED, expert.severity.NOTE)
+korvane.experts = { e_size, e_marker, e_unknown, e_cut_short }
 
 -- Layout helpers: data bytes start at datagram offset 4.
 local DATA = 4
@@ -388,9 +395,26 @@ end
 function korvane.dissector(tvb, pinfo, tree)
     pinfo.cols.protocol = "KORVANE"
     local root = tree:add(korvane, tvb())
-    local size = tvb:len()
-    if size >= 2 then
+    local size = tvb:reported_len()
+    local captured = tvb:len()
+    if captured >= 2 then
         root:add(f_marker, tvb(0, 2))
+    end
+    -- A whole datagram of which the capture kept only the first bytes (a
+    -- short snap length) is not malformed: show what is there.
+    if size == DATAGRAM_SIZE and captured < size then
+        root:add_proto_expert_info(e_cut_short, string.format("%d of %d bytes captured", captured, size))
+        root:append_text(", cut short by the capture")
+        if captured >= 3 then
+            root:add(f_length, tvb(2, 1))
+        end
+        if captured >= 4 then
+            local header = root:add(f_header, tvb(3, 1))
+            header:add(f_kind, tvb(3, 1))
+            header:add(f_number, tvb(3, 1))
+        end
+        pinfo.cols.info = string.format("Cut short by the capture: %d of %d bytes", captured, size)
+        return captured
     end
     if size ~= DATAGRAM_SIZE then
         root:add_proto_expert_info(e_size, string.format("%d bytes instead of %d", size, DATAGRAM_SIZE))

@@ -387,8 +387,14 @@ void TestVXNPPMMeter::gradientBackgroundPixels()
     // Same across the width.
     QCOMPARE(image.pixel(0, 40), image.pixel(15, 40));
 
-    // Solid background on an odd height: the split follows the 0 dB row.
+    // An odd height puts the middle on the nearest row (415 gives 208, not
+    // 207), so the solid lower part, rows half to 2 * half - 1, reaches the
+    // bottom row.
     meter.resize(12, 415);
+    meter.calculatePosition();
+    QVERIFY(sameColour(meter.grab().toImage().pixel(5, 414), kBackLow));
+
+    // Solid background on an odd height: the split follows the 0 dB row.
     meter.setGradientBackground(false);
     meter.calculatePosition();
     const QImage solid = meter.grab().toImage();

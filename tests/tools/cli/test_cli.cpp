@@ -185,6 +185,7 @@ TEST(BadInput, ExitsTwoWithOneLineAndUsage)
         {"--host", "", "ping"},
         {"ping", "--timeout-ms", "0"},
         {"monitor", "--count", "-1"},
+        {"ping", "--recv-port", "65536"},
         {"monitor", "--duration", "soon"},
     };
     for (const auto &args : bad) {
@@ -208,6 +209,7 @@ TEST(BadInput, PortInUseExitsOneWithOneLine)
     EXPECT_EQ(f.exit_code, 1);
     EXPECT_EQ(lines_of(f.err).size(), 1u) << f.err;
     EXPECT_NE(f.err.find(std::to_string(holder.port())), std::string::npos) << f.err;
+    EXPECT_NE(f.err.find("--recv-port 0"), std::string::npos) << f.err;
 }
 
 TEST_F(Monitor, ShowsTheModuleEventOfASentCommandAndStopsOnCtrlC)
@@ -253,6 +255,18 @@ TEST_F(Monitor, JsonLinesCarryMeterLevels)
         }
     }
     EXPECT_GT(meter_lines, 0);
+}
+
+TEST_F(Monitor, StateAsksForWhatTheMetersAskAtStart)
+{
+    start();
+    // The common options may follow the command too.
+    const Finished f = korvane({"monitor", "--state", "--duration", "1", "--send-port", std::to_string(sim_.port()),
+                                "--recv-port", "0"});
+    EXPECT_EQ(f.exit_code, 0) << f.err;
+    for (const char *name : {"module-source", "module-on", "fader", "config-on", "config-silence-detection",
+                             "voice-track", "on-air", "non-stop", "silence", "mic-on", "crm-mute"})
+        EXPECT_NE(f.out.find(std::string(" reply ") + name + ": "), std::string::npos) << name << "\n" << f.out;
 }
 
 TEST(MonitorWithoutMixer, DurationEndsItQuietly)

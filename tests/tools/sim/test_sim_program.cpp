@@ -1,13 +1,17 @@
 // The korvane-sim program itself: command line, exit codes, signals and
 // what it does with stray datagrams, talked to over raw loopback sockets.
+#include "clients.h"
 #include "sim_process.h"
 #include "loopback.h"
+
+#include <arpa/inet.h>
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -35,8 +39,12 @@ TEST(SimProgram, BadValuesExitWithTwoAndSayWhy)
 
     const Finished help = run_sim({"--help"});
     EXPECT_EQ(help.exit_code, 0);
-    for (const char *option : {"--listen", "--target", "--rate", "--scenario", "--duration", "--verbose"})
+    for (const char *option : {"--listen", "--target", "--rate", "--scenario", "--duration", "--verbose", "--version"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
+
+    const Finished version = run_sim({"--version"});
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out.rfind("korvane-sim 1.", 0), 0u) << version.out;
 }
 
 TEST(SimProgram, StopsCleanlyOnSigtermAndSigint)
@@ -86,6 +94,58 @@ TEST(SimProgram, FixedTargetGetsMetersUnasked)
     Bytes unexpected;
     EXPECT_FALSE(other.receive(unexpected, 300));
     EXPECT_EQ(sim.stop(SIGTERM).exit_code, 0);
+}
+
+TEST(SimProgram, ServesEveryClientSideBySide)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--listen", "0", "--rate", "100"}));
+    UdpPeer display, monitor;
+    display.send_to(sim.port(), datagram(0x41, {}, 0x4B));
+    monitor.send_to(sim.port(), datagram(0x41, {}, 0x4B));
+    // Each gets the whole meter stream, not a share of it: count a burst.
+    for (const UdpPeer *client : {&display, &monitor}) {
+        int meters = 0;
+        for (int i = 0; i < 20; ++i)
+            meters += client->receive_header(0xF0, 1000).size() == 12u;
+        EXPECT_EQ(meters, 20);
+    }
+    // A reply to one is heard by the other too.
+    monitor.send_to(sim.port(), datagram(0x41));
+    EXPECT_EQ(display.receive_header(0x81, 2000).size(), 12u);
+    EXPECT_EQ(monitor.receive_header(0x81, 2000).size(), 12u);
+    EXPECT_EQ(sim.stop(SIGTERM).exit_code, 0);
+}
+
+TEST(SimProgram, ClientsLapseAfterThreeSilentSecondsAndAreBounded)
+{
+    sockaddr_in a{}, b{};
+    a.sin_addr.s_addr = b.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(40000);
+    b.sin_port = htons(40001);
+    using H = ksim::Clients::Heard;
+    ksim::Clients clients;
+    EXPECT_EQ(clients.heard(a, 0.0), H::New);
+    EXPECT_EQ(clients.heard(a, 2.0), H::Known);  // the same one again
+    EXPECT_EQ(clients.heard(b, 2.5), H::New);
+    EXPECT_TRUE(clients.expire(5.0).empty());
+    const auto gone = clients.expire(5.1);
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(gone[0].sin_port, a.sin_port);
+    ASSERT_EQ(clients.current().size(), 1u);
+    EXPECT_EQ(clients.current()[0].address.sin_port, b.sin_port);
+
+    // A flood of senders is served only up to the bound, the latest always;
+    // b, silent longest, makes room.
+    for (uint16_t port = 1; port <= ksim::kMaxClients; ++port) {
+        a.sin_port = htons(port);
+        clients.heard(a, 3.0 + port / 100.0);
+    }
+    EXPECT_EQ(clients.current().size(), ksim::kMaxClients);
+    const auto &current = clients.current();
+    EXPECT_TRUE(std::none_of(current.begin(), current.end(),
+                             [&](const ksim::Clients::Client &c) { return c.address.sin_port == b.sin_port; }));
+    EXPECT_EQ(clients.heard(a, 4.0), H::Known);
 }
 
 TEST(SimProgram, StrayDatagramsNeitherStopItNorDivertIt)
