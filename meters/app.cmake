@@ -24,4 +24,6 @@ target_link_libraries(meters_app PUBLIC meters_forms vxnwidgets korvane Qt5::Wid
 add_executable(tavelin-meters WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp $<TARGET_OBJECTS:meters_resources>)
 target_link_libraries(tavelin-meters PRIVATE meters_app meters_forms vxnwidgets korvane
   Qt5::Widgets Qt5::Network)
-install(TARGETS tavelin-meters RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(KORVANE_INSTALL)
+  install(TARGETS tavelin-meters RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()

@@ -100,5 +100,17 @@ check "pkg-config: build" sh -c \
 check "pkg-config: the consumer talks to korvane-sim" \
   expect_firmware env LD_LIBRARY_PATH="$prefix/lib" "$work/consumer-pc"
 
+# ---- a parent project that takes the library along without installing it
+check "add_subdirectory(): configure and build with the parent" sh -c \
+  "cmake -S '$here/parent' -B '$work/parent' -DKORVANE_SOURCE_DIR='$here/../..' \
+         -DCMAKE_EXPORT_COMPILE_COMMANDS=ON &&
+   cmake --build '$work/parent' --target parent-consumer"
+check "add_subdirectory(): the parent installs only its own program" sh -c \
+  "cmake --install '$work/parent' --prefix '$work/parent-prefix' &&
+   test \"\$(cd '$work/parent-prefix' && find . -type f)\" = ./bin/parent-consumer"
+check "add_subdirectory(): our warnings stay on our targets" sh -c \
+  "grep -F 'consumer.c' '$work/parent/compile_commands.json' | grep '\"command\"' | (! grep -e -Wextra) &&
+   grep -F 'korvane.c' '$work/parent/compile_commands.json' | grep -q -e -Wextra"
+
 sed 's/^/        /' "$work/consumer.out"
 checks_summary install
