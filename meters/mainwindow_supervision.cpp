@@ -32,7 +32,8 @@ const int lookupRetryMs = 60000;
 bool receivePortInUse(quint16 port)
 {
     QUdpSocket probe;
-    return !probe.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress) && probe.error() == QAbstractSocket::AddressInUseError;
+    return !probe.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress) &&
+           probe.error() == QAbstractSocket::AddressInUseError;
 }
 
 // The first IPv4 answer, as dotted text; empty when there is none.
@@ -122,7 +123,8 @@ void MainWindow::openHandle()
                 logIncident(QStringLiteral("receive-port-busy"), QString::number(recvPort));
                 showFailure(tr("RECEIVE PORT %1 IN USE").arg(recvPort), tr("receive port %1 in use").arg(recvPort));
             } else {
-                logIncident(QStringLiteral("receive-port-busy"), QString::number(recvPort) + QStringLiteral(" cannot-open"));
+                logIncident(QStringLiteral("receive-port-busy"),
+                            QString::number(recvPort) + QStringLiteral(" cannot-open"));
                 showFailure(tr("CANNOT OPEN RECEIVE PORT %1").arg(recvPort),
                             tr("cannot open receive port %1").arg(recvPort));
             }

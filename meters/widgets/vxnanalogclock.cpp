@@ -207,8 +207,8 @@ QRegion VXNAnalogClock::changedRegion(int oldHour, int oldMinute, int oldSecond)
     if (m_EndTime) {
         const int e = m_EndTimeWidth / 2;
         const QRectF mark = QRectF(QPointF(0, e - dialRadius), QPointF(0, m_EndTimeLength - dialRadius)).normalized();
-        lines[count++] = pixelsOf(QTransform(dial).rotate((m_EndTimeSecond / 60.0 + m_EndTimeMinute) * 6.0), mark,
-                                  m_EndTimeWidth);
+        lines[count++] =
+            pixelsOf(QTransform(dial).rotate((m_EndTimeSecond / 60.0 + m_EndTimeMinute) * 6.0), mark, m_EndTimeWidth);
     }
     for (bool grown = true; grown;) {
         grown = false;

@@ -1283,15 +1283,16 @@ private slots:
         QCOMPARE(w.lookupRetryTimer->interval(), 60000);
         QVERIFY(w.handle == nullptr);
         QVERIFY(!w.failureNotice->isHidden());
-        QCOMPARE(takeIncidents(), (QStringList{QStringLiteral("settings-invalid udp_send"),
-                                               QStringLiteral("settings-invalid udp_recv"),
-                                               QStringLiteral("lookup-failed no-such-host.invalid")}));
+        QCOMPARE(takeIncidents(),
+                 (QStringList{QStringLiteral("settings-invalid udp_send"), QStringLiteral("settings-invalid udp_recv"),
+                              QStringLiteral("lookup-failed no-such-host.invalid")}));
     }
 
     void incidentLines()
     {
         const QDateTime when(QDate(2026, 12, 9), QTime(14, 3, 7, 412));
-        QCOMPARE(incidentLine(when, QStringLiteral("mixer-offline")), QStringLiteral("2026-12-09T14:03:07.412 mixer-offline"));
+        QCOMPARE(incidentLine(when, QStringLiteral("mixer-offline")),
+                 QStringLiteral("2026-12-09T14:03:07.412 mixer-offline"));
         QCOMPARE(incidentLine(when, QStringLiteral("quit"), QStringLiteral("SIGTERM")),
                  QStringLiteral("2026-12-09T14:03:07.412 quit SIGTERM"));
 
@@ -1326,7 +1327,8 @@ private slots:
         QCOMPARE(w.clockSyncTimer->interval(), 10000);
         // Near the time, not over it (the time takes the clock's upper half).
         const QRect clock = w.ui->DigitalClock->geometry();
-        QVERIFY(!w.clockSyncNotice->geometry().intersects(QRect(clock.topLeft(), QSize(clock.width(), clock.height() / 2))));
+        QVERIFY(!w.clockSyncNotice->geometry().intersects(
+            QRect(clock.topLeft(), QSize(clock.width(), clock.height() / 2))));
         QVERIFY(w.clockSyncNotice->geometry().bottom() > clock.top() - 60);
         // Legible: its text against its background at least 4.5:1.
         const QImage shot = w.clockSyncNotice->grab().toImage();
@@ -1342,13 +1344,15 @@ private slots:
         w.checkClockSync();
         QVERIFY(!w.clockSyncNotice->isVisible());
         w.checkClockSync();
-        QCOMPARE(takeIncidents(), (QStringList{QStringLiteral("clock-unsynchronised"), QStringLiteral("clock-synchronised")}));
+        QCOMPARE(takeIncidents(),
+                 (QStringList{QStringLiteral("clock-unsynchronised"), QStringLiteral("clock-synchronised")}));
     }
 
     void displayOnlySendsNothing()
     {
         prepareStore();
-        QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters")).setValue(QStringLiteral("display_only"), true);
+        QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"))
+            .setValue(QStringLiteral("display_only"), true);
         MainWindow w;
         QVERIFY(mixer->waitForRequests(stateBurst.size()));
         mixer->clear();
