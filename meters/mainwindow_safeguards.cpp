@@ -11,11 +11,11 @@
 
 namespace {
 
-// On the design canvas: under the status pill, and above the digital
-// clock's time inside the dial.
+// On the design canvas: under the status pill, and just above the digital
+// clock's time, inside the circle the pointers sweep.
 const QRect failureNoticeRect(336, 55, 414, 28);
 const int failureNoticePixels = 19;
-const QRect clockSyncNoticeRect(423, 220, 260, 26);
+const QRect clockSyncNoticeRect(431, 232, 244, 24);
 const int clockSyncNoticePixels = 15;
 
 // Amber on near-black: about 10:1, legible across the room.
