@@ -402,6 +402,12 @@ void TestCSettingsDialog::lookupWithoutAddressStaysOpen()
     QCOMPARE(finished.count(), 0);
     QVERIFY(d.isVisible());
     QVERIFY(log.contains(QStringLiteral("Lookup failed:")));
+    // Said in the dialog too, under the host field, until the next edit.
+    QLabel *failure = d.findChild<QLabel *>(QStringLiteral("lookupFailure"));
+    QVERIFY(failure && failure->isVisible());
+    QVERIFY(failure->text().startsWith(QStringLiteral("Lookup failed:")));
+    d.findChild<QLineEdit *>(QStringLiteral("UdpHostEdit"))->setText(QStringLiteral("mixer.studio"));
+    QVERIFY(!failure->isVisible());
 
     // The same answer with an address goes through.
     QHostInfo found = empty;
