@@ -240,10 +240,6 @@ void MainWindow::openSettings()
     delete dialog;
 
     if (result == QDialog::Accepted) {
-        // Written at once: a logout or shutdown must not bring back the old
-        // mixer on the next start.
-        saveSettings();
-        logIncident(QStringLiteral("settings-saved"));
         korvane_close(handle);
         handle = nullptr;
         connectToMixer();
@@ -256,4 +252,8 @@ void MainWindow::onSetUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool 
     udpRecvPort = udp_recv_port;
     useDefaultPorts = use_defaults;
     remoteHost = remote_host;
+    // Written at once: a logout or shutdown must not bring back the old
+    // mixer on the next start.
+    saveSettings();
+    logIncident(QStringLiteral("settings-saved"));
 }

@@ -1484,6 +1484,7 @@ private slots:
         QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
         QCOMPARE(settings.value(QStringLiteral("udp_send")).toInt(), int(second.port()));
         QCOMPARE(settings.value(QStringLiteral("udp_recv")).toInt(), int(secondRecv));
+        QVERIFY(takeIncidents().contains(QStringLiteral("settings-saved")));
         QVERIFY(second.waitForRequests(stateBurst.size()));
         QCOMPARE(second.requests(), stateBurst);
         QVERIFY(w->handle != nullptr);
