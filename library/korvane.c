@@ -57,7 +57,7 @@ void korvane_error(korvane_handle handle, const char *format, ...)
     pthread_mutex_lock(&handle->log_lock);
     copy_cut(handle->last_error, sizeof handle->last_error, text);
     if (handle->logging)
-        log_write(handle->log_file, "ERROR: %s", text);
+        log_line(handle, "ERROR: %s", text);
     pthread_mutex_unlock(&handle->log_lock);
 }
 
@@ -393,8 +393,7 @@ KORVANE_API int korvane_close(korvane_handle handle)
     WSACleanup();
 #endif
     pthread_mutex_lock(&handle->log_lock);
-    log_stop(handle->log_file);
-    handle->log_file = NULL;
+    log_close(handle);
     pthread_mutex_unlock(&handle->log_lock);
     destroy_sync(handle);
     free(handle);

@@ -42,6 +42,9 @@ struct korvane_handle_record {
     char last_error[128];
     uint8_t logging;
     FILE *log_file;
+    char *log_path;   /* absolute, so a rotation finds the file whatever the
+                         current folder has become; null while none is open */
+    size_t log_bytes; /* written to log_file so far */
 
     /* Guards logging, log_file and last_error: the log may be switched while
      * the reader thread writes a line. Never held while waiting for a turn
@@ -97,7 +100,22 @@ korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t se
                                size_t error_size);
 
 /* logging.c */
+/* Size at which a handle's log file is renamed to NAME.1 and started anew.
+ * A variable only so that tests need not write 16 MiB. */
+extern size_t korvane_log_rotate_bytes;
+
 void log_start(FILE **stream, int number);
+/* Opens (and empties) the handle's log file in the current folder. */
+void log_open(korvane_handle handle);
+/* Closes the handle's log file, if one is open. */
+void log_close(korvane_handle handle);
+/* One whole stamped line to the handle's log, rotating it first when the
+ * line would take it past korvane_log_rotate_bytes. Caller holds log_lock. */
+void log_line(korvane_handle handle, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
 void log_stop(FILE *stream);
 void log_write(FILE *stream, const char *format, ...)
 #ifdef __GNUC__

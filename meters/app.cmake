@@ -9,6 +9,17 @@ add_library(meters_app STATIC
   ${CMAKE_CURRENT_LIST_DIR}/mainwindow_indicators.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainwindow_layout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainwindow_screen.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mainwindow_safeguards.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clocksync.h
+  ${CMAKE_CURRENT_LIST_DIR}/clocksync.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/librarylog.h
+  ${CMAKE_CURRENT_LIST_DIR}/librarylog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/quitsignals.h
+  ${CMAKE_CURRENT_LIST_DIR}/quitsignals.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/instancelock.h
+  ${CMAKE_CURRENT_LIST_DIR}/instancelock.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/commandline.h
+  ${CMAKE_CURRENT_LIST_DIR}/commandline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pointerhider.h
   ${CMAKE_CURRENT_LIST_DIR}/pointerhider.cpp
   ${CMAKE_CURRENT_LIST_DIR}/resourcepictures.h
@@ -23,7 +34,7 @@ target_link_libraries(meters_app PUBLIC meters_forms vxnwidgets korvane Qt5::Wid
 # A windowed program: no console window on Windows.
 add_executable(tavelin-meters WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp $<TARGET_OBJECTS:meters_resources>)
 target_link_libraries(tavelin-meters PRIVATE meters_app meters_forms vxnwidgets korvane
-  Qt5::Widgets Qt5::Network)
+  Qt5::Widgets Qt5::Network tavelin_version)
 if(KORVANE_INSTALL)
   install(TARGETS tavelin-meters RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -5,9 +5,11 @@
 #include <QDebug>
 #include <QHostAddress>
 #include <QIntValidator>
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolTip>
 
+#include "incidentlog.h"
 #include "korvane.h"
 
 namespace {
@@ -81,6 +83,17 @@ CSettingsDialog::CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, boo
 
     ui->UdpHostEdit->setText(remote_host);
 
+    // In the gap between the host field and the ports box.
+    lookupFailure = new QLabel(ui->groupBox);
+    lookupFailure->setObjectName(QStringLiteral("lookupFailure"));
+    lookupFailure->setGeometry(10, 67, 181, 14);
+    lookupFailure->setStyleSheet(QStringLiteral("QLabel { color: rgb(200, 0, 0); }"));
+    QFont small = lookupFailure->font();
+    small.setPixelSize(11);
+    lookupFailure->setFont(small);
+    lookupFailure->hide();
+    connect(ui->UdpHostEdit, &QLineEdit::textChanged, lookupFailure, &QLabel::hide);
+
     const char *version = korvane_library_version(nullptr);
     ui->label_libversion->setText(version ? QString::fromUtf8(version) : QString());
 }
@@ -145,6 +158,7 @@ void CSettingsDialog::lookedUp(QHostInfo info)
 
     if (info.error() != QHostInfo::NoError) {
         qDebug() << "Lookup failed:" << info.errorString();
+        showLookupFailure(info.errorString());
         return;
     }
     qDebug() << "QHostInfo: " << info.addresses();
@@ -164,6 +178,7 @@ void CSettingsDialog::lookedUp(QHostInfo info)
     if (address.isEmpty()) {
         qDebug() << "Lookup failed:"
                  << "no IPv4 address for" << info.hostName();
+        showLookupFailure(tr("no IPv4 address"));
         return;
     }
 
@@ -177,4 +192,13 @@ void CSettingsDialog::lookedUp(QHostInfo info)
 
     emit setUdpPorts(sendPort, recvPort, useDefaults, address);
     accept();
+}
+
+void CSettingsDialog::showLookupFailure(const QString &reason)
+{
+    const QString text = tr("Lookup failed: %1").arg(reason);
+    lookupFailure->setText(lookupFailure->fontMetrics().elidedText(text, Qt::ElideRight, lookupFailure->width()));
+    lookupFailure->setToolTip(text);
+    lookupFailure->show();
+    logIncident(QStringLiteral("lookup-failed"), ui->UdpHostEdit->text());
 }

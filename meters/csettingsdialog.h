@@ -5,6 +5,8 @@
 #include <QHostInfo>
 #include <QString>
 
+class QLabel;
+
 namespace Ui {
 class CSettingsDialog;
 }
@@ -39,6 +41,10 @@ private:
     // True when both port fields hold a port; otherwise marks the ones
     // that do not and says why.
     bool checkPorts();
+    // Why Ok did nothing: in red under the host field until the next edit.
+    void showLookupFailure(const QString &reason);
+
+    QLabel *lookupFailure = nullptr;
 
     Ui::CSettingsDialog *ui;
 };

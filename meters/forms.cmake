@@ -28,7 +28,9 @@ add_library(meters_forms STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/mainwindow.ui
   ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.ui
   ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/incidentlog.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/incidentlog.cpp)
 set_target_properties(meters_forms PROPERTIES AUTOMOC ON)
 target_include_directories(meters_forms PUBLIC ${meters_forms_dir} ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(meters_forms PUBLIC vxnwidgets korvane Qt5::Widgets Qt5::Network)

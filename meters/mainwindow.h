@@ -15,6 +15,8 @@
 
 #include "korvane.h"
 
+class QHostInfo;
+class QLabel;
 class QTimer;
 class QPaintEvent;
 class QResizeEvent;
@@ -57,6 +59,9 @@ public:
         int config;
     };
 
+    // The settings store's file; the instance lock lies beside it.
+    static QString settingsStorePath();
+
     // Number of design rectangles the layout scales.
     static const int designRectCount = 32;
 
@@ -96,6 +101,7 @@ private:
     void connectSignals();
     void createTimers();
     void loadSettings();
+    quint16 portSetting(QSettings &settings, const QString &key, quint16 fallback);
     void saveSettings();
     void savePlacement();
     void writePlacement(QSettings &settings);
@@ -130,7 +136,18 @@ private:
 
     // supervision
     void connectToMixer();
+    void lookUpMixerHost();
+    void mixerHostLookedUp(const QHostInfo &info, int generation);
+    void openHandle();
     void requestMixerState();
+    // A failure shown on the face under the status pill and in the title.
+    void showFailure(const QString &face, const QString &title);
+    void clearFailure();
+
+    // studio safeguards: clock synchronisation and display-only mode
+    void createNotices();
+    void checkClockSync();
+    void applyDisplayOnly();
 
     // indicators
     void redrawModules();
@@ -139,11 +156,12 @@ private:
     int moduleColour(int module);
     void releaseMeter(VXNPPMMeter *meter, double level);
     void setSignalIcon(QWidget *widget, const char *name, bool active);
-    static QString micTimeText(qint32 ms);
+    static QString micTimeText(qint64 ms);
 
     // layout
     void recordDesignRects();
     void relayout();
+    void placeNotices(float scale, int x0, int y0);
     QWidget *designWidget(int index) const;
 
     // The mixer's ports unless the settings name others.
@@ -198,6 +216,25 @@ private:
     bool silenceBlinkPhase = false;
 
     PointerHider *pointerHider = nullptr;
+
+    // The address korvane_open is given: remoteHost itself, or its first
+    // IPv4 answer when the settings name the mixer by host name.
+    QString mixerAddress;
+    // Counts host lookups, so the answer to a superseded one is dropped.
+    int lookupGeneration = 0;
+    QTimer *openRetryTimer = nullptr;    // receive port busy: every 2 s
+    QTimer *lookupRetryTimer = nullptr;  // mixer host not found: every minute
+    QTimer *clockSyncTimer = nullptr;    // every 10 s
+    QLabel *failureNotice = nullptr;
+    QLabel *clockSyncNotice = nullptr;
+    QString plainTitle;
+    bool openFailureReported = false;
+    int clockSyncShown = -1;  // -1 unknown, else whether it was synchronised
+    bool displayOnly = false;
+    // GUI thread: whether the mic timer counts. Survives a dropout, so a
+    // microphone still open when the mixer comes back keeps its count.
+    bool micTimerCounting = false;
+    bool silenceAlarmShown = false;
 
     // Guards the mixer-state members above: the library's reader thread writes
     // them, the GUI thread reads them. Held only for the copy, never while a

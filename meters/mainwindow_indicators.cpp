@@ -9,6 +9,7 @@
 #include <QTime>
 #include <QTimer>
 
+#include "incidentlog.h"
 #include "mylabel.h"
 #include "ui_mainwindow.h"
 #include "vxnppmmeter.h"
@@ -124,6 +125,10 @@ void MainWindow::onRedrawSignals()
     setSignalIcon(ui->label_onair1, "onair1", onAir1 == 1);
     setSignalIcon(ui->label_onair2, "onair2", onAir2 == 1);
     setSignalIcon(nonStopIndicator, "nonstop", nonStop == 1);
+    if ((silence == 1) != silenceAlarmShown) {
+        silenceAlarmShown = silence == 1;
+        logIncident(silenceAlarmShown ? QStringLiteral("silence-alarm-on") : QStringLiteral("silence-alarm-off"));
+    }
     if (silence == 1) {
         setSignalIcon(ui->label_silence, "silence", true);
         // Each report of silence starts the blink afresh with the icon lit.
@@ -153,14 +158,22 @@ void MainWindow::onHandleMicTimer()
         QMutexLocker locker(&stateLock);
         micOn = micOnState;
     }
-    if (micOn == 1)
+    // Only off -> on starts the count afresh: the mixer reports "on" again
+    // after every dropout while the microphone stayed open.
+    if (micOn == 1 && !micTimerCounting)
         micElapsed->restart();
+    micTimerCounting = micOn == 1;
 }
 
-QString MainWindow::micTimeText(qint32 ms)
+// Whole hours past 24 too ("100:00:00"): a microphone left open over a
+// weekend must not read as a few minutes.
+QString MainWindow::micTimeText(qint64 ms)
 {
-    const QTime time((ms / 3600000) % 24, (ms / 60000) % 60, (ms / 1000) % 60, 0);
-    return time.toString(QStringLiteral("hh:mm:ss"));
+    const qint64 seconds = ms / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 void MainWindow::onShowMicTimer()
@@ -172,8 +185,7 @@ void MainWindow::onShowMicTimer()
     }
     ui->label_mictime->setVisible(micOn == 1);
 
-    const qint32 ms = static_cast<qint32>(micElapsed->elapsed());
-    ui->label_mictime->setText(micTimeText(ms));
+    ui->label_mictime->setText(micTimeText(micElapsed->elapsed()));
 }
 
 void MainWindow::onConfigSilenceDetection()
@@ -216,6 +228,9 @@ void MainWindow::onConfigSilenceDetection()
 
 void MainWindow::onModuleClicked()
 {
+    // A brush against a shared touch screen must not switch the live console.
+    if (displayOnly)
+        return;
     myLabel *lamp = qobject_cast<myLabel *>(sender());
     if (!lamp)
         return;
@@ -230,6 +245,8 @@ void MainWindow::onModuleClicked()
 
 void MainWindow::onNonStopClicked()
 {
+    if (displayOnly)
+        return;
     korvane_remote_non_stop(handle, 2);
 }
 

@@ -128,6 +128,8 @@ void MainWindow::relayout()
         dateFont.setPointSize(dateSize);
     clock->setDateDisplayFont(dateFont);
 
+    placeNotices(scale, x0, y0);
+
     ui->ProgLeft->calculatePosition();
     ui->ProgRight->calculatePosition();
     ui->CrmLeft->calculatePosition();

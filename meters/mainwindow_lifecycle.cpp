@@ -5,10 +5,13 @@
 #include <QByteArray>
 #include <QColor>
 #include <QFont>
+#include <QKeySequence>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QTimer>
 
+#include "incidentlog.h"
 #include "mylabel.h"
 #include "resourcepictures.h"
 #include "tavelin_version.h"
@@ -41,6 +44,7 @@ MainWindow::MainWindow(QWidget *parent)
     , ui(new Ui_MainWindow)
 {
     ui->setupUi(this);
+    plainTitle = windowTitle();
     // The form's design text must not show before the mic timer has a time.
     ui->label_mictime->hide();
 
@@ -56,6 +60,7 @@ MainWindow::MainWindow(QWidget *parent)
     styleWidgets();
     connectSignals();
     createTimers();
+    createNotices();
 
     statusBackground = QPixmap(QStringLiteral(":/resources/png/background_offline.png"));
     frameBackground = QPixmap(QStringLiteral(":/resources/png/MorvidBackgroundEmpty.png"));
@@ -64,6 +69,8 @@ MainWindow::MainWindow(QWidget *parent)
     setUpStudioScreen();
 
     loadSettings();
+    applyDisplayOnly();
+    checkClockSync();
 
     // Last: from here on the library may call back into a fully built window.
     connectToMixer();
@@ -162,6 +169,9 @@ void MainWindow::connectSignals()
     connect(this, SIGNAL(doHandleMicTimer()), this, SLOT(onHandleMicTimer()));
     connect(this, SIGNAL(doConfigSilenceDetection()), this, SLOT(onConfigSilenceDetection()));
     connect(this, SIGNAL(doKeepAliveTimer()), this, SLOT(onKeepAliveTimer()));
+    // The engineer's way in, also where the gear is hidden (display only).
+    auto *settingsShortcut = new QShortcut(QKeySequence(Qt::CTRL + Qt::Key_Comma), this);
+    connect(settingsShortcut, &QShortcut::activated, this, &MainWindow::openSettings);
 }
 
 void MainWindow::createTimers()
@@ -183,6 +193,17 @@ void MainWindow::createTimers()
     // just under it would flash the window offline.
     keepAliveTimeoutTimer->setTimerType(Qt::PreciseTimer);
     connect(keepAliveTimeoutTimer, SIGNAL(timeout()), this, SLOT(onKeepAliveTimeout()));
+
+    openRetryTimer = new QTimer(this);
+    openRetryTimer->setSingleShot(true);
+    openRetryTimer->setTimerType(Qt::PreciseTimer);
+    connect(openRetryTimer, &QTimer::timeout, this, &MainWindow::openHandle);
+    lookupRetryTimer = new QTimer(this);
+    lookupRetryTimer->setSingleShot(true);
+    connect(lookupRetryTimer, &QTimer::timeout, this, &MainWindow::lookUpMixerHost);
+    clockSyncTimer = new QTimer(this);
+    connect(clockSyncTimer, &QTimer::timeout, this, &MainWindow::checkClockSync);
+    clockSyncTimer->start(10000);
 }
 
 MainWindow::~MainWindow()
@@ -212,14 +233,8 @@ void MainWindow::loadSettings()
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
 
     // Ports are kept in signed 16-bit members; the bits are the port number.
-    if (settings.contains(QStringLiteral("udp_send")))
-        udpSendPort = static_cast<qint16>(settings.value(QStringLiteral("udp_send")).toInt());
-    else
-        udpSendPort = static_cast<qint16>(defaultSendPort);
-    if (settings.contains(QStringLiteral("udp_recv")))
-        udpRecvPort = static_cast<qint16>(settings.value(QStringLiteral("udp_recv")).toInt());
-    else
-        udpRecvPort = static_cast<qint16>(defaultRecvPort);
+    udpSendPort = static_cast<qint16>(portSetting(settings, QStringLiteral("udp_send"), defaultSendPort));
+    udpRecvPort = static_cast<qint16>(portSetting(settings, QStringLiteral("udp_recv"), defaultRecvPort));
     if (settings.contains(QStringLiteral("use_default_ports")))
         useDefaultPorts = settings.value(QStringLiteral("use_default_ports")).toBool();
     else
@@ -228,6 +243,29 @@ void MainWindow::loadSettings()
         remoteHost = settings.value(QStringLiteral("remote_host")).toString();
     else
         remoteHost = QString::fromLatin1(defaultRemoteHost);
+
+    // Also from the system-wide store (/etc/xdg), for a wall screen set up
+    // for every account.
+    displayOnly = settings.value(QStringLiteral("display_only"), false).toBool();
+}
+
+// A port that is no number or out of 1..65535 would bind a port nobody
+// chose (99999 became 34463, "abc" a random one): the default instead.
+quint16 MainWindow::portSetting(QSettings &settings, const QString &key, quint16 fallback)
+{
+    if (!settings.contains(key))
+        return fallback;
+    bool ok = false;
+    const int port = settings.value(key).toString().trimmed().toInt(&ok);
+    if (ok && port >= 1 && port <= 65535)
+        return static_cast<quint16>(port);
+    logIncident(QStringLiteral("settings-invalid"), key);
+    return fallback;
+}
+
+QString MainWindow::settingsStorePath()
+{
+    return QSettings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName)).fileName();
 }
 
 void MainWindow::saveSettings()

@@ -4,11 +4,17 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QLabel>
 #include <QMutexLocker>
 #include <QPointer>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include "csettingsdialog.h"
+#include "incidentlog.h"
+#include "librarylog.h"
 #include "mylabel.h"
 #include "ui_mainwindow.h"
 
@@ -18,6 +24,29 @@ namespace {
 const int keepAliveTimeoutMs = 3000;
 const int voiceTrackBlinkMs = 400;
 const int micDisplayMs = 100;
+const int openRetryMs = 2000;
+const int lookupRetryMs = 60000;
+
+// Whether another socket holds the port (the library's open failed):
+// the usual case is a second instance or one still exiting.
+bool receivePortInUse(quint16 port)
+{
+    QUdpSocket probe;
+    return !probe.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress) &&
+           probe.error() == QAbstractSocket::AddressInUseError;
+}
+
+// The first IPv4 answer, as dotted text; empty when there is none.
+QString firstIPv4(const QHostInfo &info)
+{
+    for (const QHostAddress &answer : info.addresses()) {
+        bool isIPv4 = false;
+        const quint32 ipv4 = answer.toIPv4Address(&isIPv4);
+        if (isIPv4)
+            return QHostAddress(ipv4).toString();
+    }
+    return QString();
+}
 
 // The whole state the display needs, in the order the mixer is asked.
 const int stateRequestIds[] = {
@@ -41,21 +70,97 @@ const char *const offlineBackground = ":/resources/png/background_offline.png";
 
 void MainWindow::connectToMixer()
 {
-    const QByteArray host = remoteHost.toUtf8();
-    handle = korvane_open(host.constData(), static_cast<quint16>(udpRecvPort), static_cast<quint16>(udpSendPort));
-    if (!handle)
-        return;
+    openRetryTimer->stop();
+    lookupRetryTimer->stop();
+    ++lookupGeneration;  // an answer still on its way is for older settings
+    openFailureReported = false;
+    clearFailure();
 
-    korvane_logging(handle, 1);
+    QHostAddress numeric;
+    if (numeric.setAddress(remoteHost) && numeric.protocol() == QAbstractSocket::IPv4Protocol) {
+        mixerAddress = remoteHost;
+        openHandle();
+    } else {
+        // The settings name the mixer by host name (written by hand, or by
+        // an older version): looked up like the settings dialog does.
+        lookUpMixerHost();
+    }
+}
+
+void MainWindow::lookUpMixerHost()
+{
+    const int generation = ++lookupGeneration;
+    QHostInfo::lookupHost(remoteHost, this,
+                          [this, generation](const QHostInfo &info) { mixerHostLookedUp(info, generation); });
+}
+
+void MainWindow::mixerHostLookedUp(const QHostInfo &info, int generation)
+{
+    if (generation != lookupGeneration || handle)
+        return;
+    const QString address = info.error() == QHostInfo::NoError ? firstIPv4(info) : QString();
+    if (address.isEmpty()) {
+        logIncident(QStringLiteral("lookup-failed"), remoteHost);
+        showFailure(tr("MIXER HOST %1 NOT FOUND").arg(remoteHost), tr("mixer host %1 not found").arg(remoteHost));
+        lookupRetryTimer->start(lookupRetryMs);
+        return;
+    }
+    mixerAddress = address;
+    clearFailure();
+    openHandle();
+}
+
+void MainWindow::openHandle()
+{
+    const QByteArray host = mixerAddress.toUtf8();
+    const quint16 recvPort = static_cast<quint16>(udpRecvPort);
+    handle = korvane_open(host.constData(), recvPort, static_cast<quint16>(udpSendPort));
+    if (!handle) {
+        // Shown and logged once per failure, retried until the port is free.
+        if (!openFailureReported) {
+            openFailureReported = true;
+            if (receivePortInUse(recvPort)) {
+                logIncident(QStringLiteral("receive-port-busy"), QString::number(recvPort));
+                showFailure(tr("RECEIVE PORT %1 IN USE").arg(recvPort), tr("receive port %1 in use").arg(recvPort));
+            } else {
+                logIncident(QStringLiteral("receive-port-busy"),
+                            QString::number(recvPort) + QStringLiteral(" cannot-open"));
+                showFailure(tr("CANNOT OPEN RECEIVE PORT %1").arg(recvPort),
+                            tr("cannot open receive port %1").arg(recvPort));
+            }
+        }
+        openRetryTimer->start(openRetryMs);
+        return;
+    }
+    openFailureReported = false;
+    clearFailure();
+
+    startLibraryLog(handle, recvPort);
     korvane_register_callback(handle, &MainWindow::libraryCallback, this);
     keepAliveTimeoutTimer->start(keepAliveTimeoutMs);
     requestMixerState();
 }
 
+void MainWindow::showFailure(const QString &face, const QString &title)
+{
+    failureNotice->setText(face);
+    failureNotice->show();
+    setWindowTitle(plainTitle + QStringLiteral(" \u2013 ") + title);
+}
+
+void MainWindow::clearFailure()
+{
+    failureNotice->hide();
+    failureNotice->clear();
+    setWindowTitle(plainTitle);
+}
+
 void MainWindow::requestMixerState()
 {
     micDisplayTimer->start(micDisplayMs);
-    micElapsed->start();
+    // A microphone that stayed open through a dropout keeps its count.
+    if (!micTimerCounting)
+        micElapsed->start();
     for (int id : stateRequestIds)
         korvane_request(handle, id);
 }
@@ -74,11 +179,15 @@ void MainWindow::onKeepAliveTimer()
         online = true;
         voiceTrackTimer->start(voiceTrackBlinkMs);
         onlineStatusChanged();
+        logIncident(QStringLiteral("mixer-online"),
+                    mixerAddress + QLatin1Char(':') + QString::number(static_cast<quint16>(udpSendPort)));
     }
 }
 
 void MainWindow::onKeepAliveTimeout()
 {
+    // Once per silence: the time-out is restarted only by a meter message.
+    logIncident(QStringLiteral("mixer-offline"));
     online = false;
     onlineStatusChanged();
 
@@ -143,4 +252,8 @@ void MainWindow::onSetUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool 
     udpRecvPort = udp_recv_port;
     useDefaultPorts = use_defaults;
     remoteHost = remote_host;
+    // Written at once: a logout or shutdown must not bring back the old
+    // mixer on the next start.
+    saveSettings();
+    logIncident(QStringLiteral("settings-saved"));
 }

@@ -46,7 +46,7 @@ stop_pids() {
 
 # run_beside_sim SIM METERS RUNDIR [SIM OPTION...]: korvane-sim with --verbose
 # and the options, its lines in RUNDIR/korvane-sim.log, and METERS started in
-# RUNDIR (the library writes its log file into the working folder), under
+# RUNDIR (the program keeps its library log under ~/.local/state/tavelin-meters/), under
 # xvfb-run when there is no display. Returns the program's exit status when
 # its window closes; SIGINT or SIGTERM stop both at once.
 run_beside_sim() {

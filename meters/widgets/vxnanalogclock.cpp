@@ -192,8 +192,9 @@ QRegion VXNAnalogClock::changedRegion(int oldHour, int oldMinute, int oldSecond)
 
     // A line is cut to the clip before it is drawn, which shifts its
     // antialiased edges: the region takes in every tick line it touches
-    // whole (and any further line that widening touches).
-    QRect lines[60];
+    // whole (and any further line that widening touches), the end-time
+    // mark included.
+    QRect lines[61];
     int count = 0;
     for (int i = 0; i < 60; ++i) {
         const bool hour = i % 5 == 0;
@@ -202,6 +203,12 @@ QRegion VXNAnalogClock::changedRegion(int oldHour, int oldMinute, int oldSecond)
                                       hour ? tickUnits(m_HourLinesLength, m_HourLinesWidth)
                                            : tickUnits(m_MinuteLinesLength, m_MinuteLinesWidth),
                                       hour ? m_HourLinesWidth : m_MinuteLinesWidth);
+    }
+    if (m_EndTime) {
+        const int e = m_EndTimeWidth / 2;
+        const QRectF mark = QRectF(QPointF(0, e - dialRadius), QPointF(0, m_EndTimeLength - dialRadius)).normalized();
+        lines[count++] =
+            pixelsOf(QTransform(dial).rotate((m_EndTimeSecond / 60.0 + m_EndTimeMinute) * 6.0), mark, m_EndTimeWidth);
     }
     for (bool grown = true; grown;) {
         grown = false;
@@ -264,9 +271,12 @@ int VXNAnalogClock::endTimeRemaining(int hour, int minute, int second) const
     const int now = minute * 60 + second;
     const int end = m_EndTimeMinute * 60 + m_EndTimeSecond;
     if (m_EndTimeHour <= 23) {
-        const int remaining = (end + m_EndTimeHour * 3600) - (now + hour * 3600);
-        // Once the end time has passed the mark goes away until tomorrow.
-        return remaining < -86384 ? remaining + 86400 : remaining;
+        // The end time nearer to now, today's or tomorrow's (or yesterday's):
+        // 00:05 is 15 minutes ahead at 23:50, and once passed the mark goes
+        // away for the half day after it.
+        const int day = 86400;
+        const int ahead = (((end + m_EndTimeHour * 3600) - (now + hour * 3600)) % day + day) % day;
+        return ahead > day / 2 ? ahead - day : ahead;
     }
     // Recurs every hour; the mark always shows.
     const int remaining = end - now;

@@ -25,8 +25,7 @@ class VXNClockTime
 public:
     enum Poll {
         SameSecond,  // the whole second seen last: nothing was taken
-        NewReading,  // taken, but the second shown is the same (a jump by whole minutes)
-        NewSecond    // the first reading, or a second to show: repaint
+        NewSecond    // the first reading, or another second (also a step): repaint
     };
     Poll poll();
 

@@ -1,5 +1,6 @@
 // The per-handle log file: header, handle block, call, request, message and
 // error lines, switching on and off, and a folder where it cannot be created.
+#include "korvane_internal.h"
 #include "library_link.h"
 
 #include <fcntl.h>
@@ -200,4 +201,34 @@ TEST_F(Logging, TogglingWhileTheReaderWritesKeepsEveryLineWhole)
     EXPECT_EQ(head[0], "********** LOGFILE: " + log_name(port) + " **********");
     for (size_t i = 6; i < texts.size(); ++i)
         EXPECT_EQ(texts[i], "[REPLY]: id: 0x65(101)") << "line " << i;
+}
+
+TEST_F(Logging, AFullLogIsRenamedWithoutSplittingOrLosingALine)
+{
+    const size_t limit = 2048;
+    const size_t saved = korvane_log_rotate_bytes;
+    korvane_log_rotate_bytes = limit;
+    std::ofstream(log_name(port) + ".1") << "an older run\n";
+    korvane_logging(handle, 1);
+    const int requests = 60;  // about 1.5 files' worth: exactly one rotation
+    for (int i = 0; i < requests; ++i)
+        korvane_request(handle, 100);
+    korvane_log_rotate_bytes = saved;
+
+    std::vector<std::string> oldHead, newHead;
+    const auto older = log_texts(log_name(port) + ".1", &oldHead);
+    const auto newer = log_texts(log_name(port), &newHead);
+    EXPECT_EQ(oldHead[0], "********** LOGFILE: " + log_name(port) + " **********");
+    EXPECT_EQ(newHead[0], oldHead[0]);
+    int found = 0;
+    for (const auto *texts : {&older, &newer})
+        for (const auto &t : *texts)
+            found += t == "[REQUEST]: id: 0x64(100)";
+    EXPECT_EQ(found, requests);
+    EXPECT_FALSE(newer.empty());
+    struct stat st;
+    for (const std::string &f : {log_name(port), log_name(port) + ".1"}) {
+        ASSERT_EQ(stat(f.c_str(), &st), 0);
+        EXPECT_LE(size_t(st.st_size), limit) << f;
+    }
 }

@@ -150,6 +150,7 @@ void TestCSettingsDialog::formLayout()
         {"label_2", "QLabel", "groupBox_2", {10, 50, 91, 16}},
         {"label", "QLabel", "groupBox_2", {10, 80, 91, 16}},
         {"checkBox_use_defaults", "QCheckBox", "groupBox_2", {10, 20, 121, 17}},
+        {"lookupFailure", "QLabel", "groupBox", {10, 67, 181, 14}},
         {"buttonBox", "QDialogButtonBox", "CSettingsDialog", {230, 200, 156, 23}},
         {"label_6", "QLabel", "CSettingsDialog", {230, 30, 161, 131}},
         {"label_libversion", "QLabel", "CSettingsDialog", {10, 240, 391, 16}},
@@ -403,6 +404,12 @@ void TestCSettingsDialog::lookupWithoutAddressStaysOpen()
     QCOMPARE(s.finished.count(), 0);
     QVERIFY(s.d.isVisible());
     QVERIFY(s.log.contains(QStringLiteral("Lookup failed:")));
+    // Said in the dialog too, under the host field, until the next edit.
+    QLabel *failure = s.d.findChild<QLabel *>(QStringLiteral("lookupFailure"));
+    QVERIFY(failure && failure->isVisible());
+    QVERIFY(failure->text().startsWith(QStringLiteral("Lookup failed:")));
+    s.d.findChild<QLineEdit *>(QStringLiteral("UdpHostEdit"))->setText(QStringLiteral("mixer.studio"));
+    QVERIFY(!failure->isVisible());
 
     // The same answer with an address goes through.
     QHostInfo found = empty;

@@ -24,10 +24,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <thread>
 
+#include "clocksync.h"
 #include "formtesting.h"
+#include "incidentlog.h"
 #include "qt_fake_mixer.h"
 #include "mainwindow.h"
 #include "mylabel.h"
@@ -54,6 +57,42 @@ QString icon(const char *name, bool active)
     return QStringLiteral("image: url(:/resources/png/KorvaneMeterIcons2/signals/%1-%2.png);")
         .arg(QLatin1String(name))
         .arg(active ? QLatin1String("active") : QLatin1String("inactive"));
+}
+
+QStringList incidents;
+void keepIncident(const QString &line)
+{
+    incidents.append(line);
+}
+// The incidents since the last call, without their stamps.
+QStringList takeIncidents()
+{
+    QStringList events;
+    for (const QString &line : incidents)
+        events << line.section(QLatin1Char(' '), 1);
+    incidents.clear();
+    return events;
+}
+
+bool clockSynced = true;
+bool fakeClockSync()
+{
+    return clockSynced;
+}
+
+double luminance(QRgb p)
+{
+    auto channel = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(p)) + 0.7152 * channel(qGreen(p)) + 0.0722 * channel(qBlue(p));
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool samePicture(const QPixmap &a, const char *path)
@@ -579,20 +618,31 @@ private slots:
         QCOMPARE(MainWindow::micTimeText(0), QStringLiteral("00:00:00"));
         QCOMPARE(MainWindow::micTimeText(307999), QStringLiteral("00:05:07"));
         QCOMPARE(MainWindow::micTimeText(3600000 * 3 + 61000), QStringLiteral("03:01:01"));
-        // Beyond a day the hours wrap.
-        QCOMPARE(MainWindow::micTimeText(3600000 * 25 + 1000), QStringLiteral("01:00:01"));
+        // Whole hours beyond a day, also past 2^31 ms (24.8 days).
+        QCOMPARE(MainWindow::micTimeText(3600000 * 25 + 1000), QStringLiteral("25:00:01"));
+        QCOMPARE(MainWindow::micTimeText(qint64(3600000) * 600), QStringLiteral("600:00:00"));
 
         auto w = onlineWindow();
         QVERIFY(w);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
-        // Mic on restarts the count even when the mic was on before.
         QTest::qWait(1100);
         mixer->reply(38, {1});
         QTRY_VERIFY_WITH_TIMEOUT(w->ui->label_mictime->isVisible(), 2000);
         QTRY_COMPARE_WITH_TIMEOUT(w->ui->label_mictime->text(), QStringLiteral("00:00:00"), 1000);
         QTRY_COMPARE_WITH_TIMEOUT(w->ui->label_mictime->text(), QStringLiteral("00:00:01"), 3000);
+
+        // A dropout with the microphone still open keeps the count.
+        w->keepAliveTimeoutTimer->stop();
+        w->onKeepAliveTimeout();
+        QVERIFY(!w->online);
+        mixer->meters(-20, -20, -20, -20);
+        QVERIFY(mixer->waitForRequests(stateBurst.size()));
+        mixer->reply(38, {1});
+        QTRY_VERIFY_WITH_TIMEOUT(w->ui->label_mictime->isVisible(), 2000);
+        QTest::qWait(300);
+        QVERIFY2(w->ui->label_mictime->text() >= QStringLiteral("00:00:01"), qPrintable(w->ui->label_mictime->text()));
 
         // Mic off hides the time; the count itself keeps running.
         mixer->reply(38, {0});
@@ -601,6 +651,11 @@ private slots:
         const QString atMicOff = w->ui->label_mictime->text();
         QTRY_VERIFY_WITH_TIMEOUT(w->ui->label_mictime->text() != atMicOff, 2500);
         QVERIFY(!w->ui->label_mictime->isVisible());
+
+        // A real off -> on starts afresh.
+        mixer->reply(38, {1});
+        QTRY_VERIFY_WITH_TIMEOUT(w->ui->label_mictime->isVisible(), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->ui->label_mictime->text(), QStringLiteral("00:00:00"), 1000);
     }
 
     void clicksSendRemoteCommands()
@@ -1176,16 +1231,185 @@ private slots:
         QCOMPARE(settings.value(QStringLiteral("udp_send")).toInt(), int(newSendPort));
     }
 
-    void failedOpenShowsNoMicTime()
+    void busyReceivePortIsShownAndRetried()
     {
         prepareStore();
         QUdpSocket taken;
         QVERIFY(taken.bind(QHostAddress(QHostAddress::AnyIPv4), recvPort, QUdpSocket::DontShareAddress));
+        takeIncidents();
         MainWindow w;
         QVERIFY(w.handle == nullptr);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(!w.ui->label_mictime->isVisible());
+        QVERIFY(w.failureNotice->isVisible());
+        QCOMPARE(w.failureNotice->text(), QStringLiteral("RECEIVE PORT %1 IN USE").arg(recvPort));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Tavelin Meters \u2013 receive port %1 in use").arg(recvPort));
+        QCOMPARE(takeIncidents(), QStringList{QStringLiteral("receive-port-busy %1").arg(recvPort)});
+        QCOMPARE(w.openRetryTimer->interval(), 2000);
+
+        // Once the port is free the next retry opens and asks for the state.
+        taken.close();
+        QVERIFY(mixer->waitForRequests(stateBurst.size(), 5000));
+        QVERIFY(w.handle != nullptr);
+        QVERIFY(!w.failureNotice->isVisible());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Tavelin Meters"));
+        QVERIFY(takeIncidents().isEmpty());
+    }
+
+    void storedValuesAreCheckedAndHostNamesLookedUp()
+    {
+        prepareStore();
+        QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"))
+            .setValue(QStringLiteral("remote_host"), QStringLiteral("localhost"));
+        {
+            MainWindow w;
+            QVERIFY(mixer->waitForRequests(stateBurst.size(), 5000));
+            QCOMPARE(w.mixerAddress, QStringLiteral("127.0.0.1"));
+            QCOMPARE(w.remoteHost, QStringLiteral("localhost"));  // the store keeps the name
+        }
+
+        {
+            QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
+            settings.setValue(QStringLiteral("udp_send"), QStringLiteral("abc"));
+            settings.setValue(QStringLiteral("udp_recv"), 99999);
+            settings.setValue(QStringLiteral("remote_host"), QStringLiteral("no-such-host.invalid"));
+        }
+        takeIncidents();
+        MainWindow w;
+        QCOMPARE(static_cast<quint16>(w.udpSendPort), quint16(18153));
+        QCOMPARE(static_cast<quint16>(w.udpRecvPort), quint16(18150));
+        QTRY_VERIFY_WITH_TIMEOUT(w.lookupRetryTimer->isActive(), 10000);
+        QCOMPARE(w.lookupRetryTimer->interval(), 60000);
+        QVERIFY(w.handle == nullptr);
+        QVERIFY(!w.failureNotice->isHidden());
+        QCOMPARE(takeIncidents(),
+                 (QStringList{QStringLiteral("settings-invalid udp_send"), QStringLiteral("settings-invalid udp_recv"),
+                              QStringLiteral("lookup-failed no-such-host.invalid")}));
+    }
+
+    void incidentLines()
+    {
+        const QDateTime when(QDate(2026, 12, 9), QTime(14, 3, 7, 412));
+        QCOMPARE(incidentLine(when, QStringLiteral("mixer-offline")),
+                 QStringLiteral("2026-12-09T14:03:07.412 mixer-offline"));
+        QCOMPARE(incidentLine(when, QStringLiteral("quit"), QStringLiteral("SIGTERM")),
+                 QStringLiteral("2026-12-09T14:03:07.412 quit SIGTERM"));
+
+        takeIncidents();
+        auto w = onlineWindow();
+        QVERIFY(w);
+        mixer->reply(41, {1});
+        QTRY_VERIFY_WITH_TIMEOUT(w->silenceAlarmTimer->isActive(), 2000);
+        mixer->reply(41, {1});  // said again: no second line
+        mixer->reply(41, {0});
+        QTRY_VERIFY_WITH_TIMEOUT(!w->silenceAlarmTimer->isActive(), 2000);
+        w->keepAliveTimeoutTimer->stop();
+        w->onKeepAliveTimeout();
+        QCOMPARE(takeIncidents(), (QStringList{QStringLiteral("mixer-online 127.0.0.1:%1").arg(mixer->port()),
+                                               QStringLiteral("silence-alarm-on"), QStringLiteral("silence-alarm-off"),
+                                               QStringLiteral("mixer-offline")}));
+    }
+
+    void clockSyncWarning()
+    {
+        clockSynced = false;
+        prepareStore();
+        takeIncidents();
+        MainWindow w;
+        w.resize(986, 650);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.repaint();
+        QVERIFY(w.clockSyncNotice->isVisible());
+        QCOMPARE(w.clockSyncNotice->text(), QStringLiteral("CLOCK NOT SYNCHRONISED"));
+        QVERIFY(w.clockSyncTimer->isActive());
+        QCOMPARE(w.clockSyncTimer->interval(), 10000);
+        // Near the time, not over it (the time takes the clock's upper half).
+        const QRect clock = w.ui->DigitalClock->geometry();
+        QVERIFY(!w.clockSyncNotice->geometry().intersects(
+            QRect(clock.topLeft(), QSize(clock.width(), clock.height() / 2))));
+        QVERIFY(w.clockSyncNotice->geometry().bottom() > clock.top() - 60);
+        // Legible: its text against its background at least 4.5:1.
+        const QImage shot = w.clockSyncNotice->grab().toImage();
+        double darkest = 1, brightest = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                darkest = std::min(darkest, luminance(shot.pixel(x, y)));
+                brightest = std::max(brightest, luminance(shot.pixel(x, y)));
+            }
+        QVERIFY2((brightest + 0.05) / (darkest + 0.05) >= 4.5, qPrintable(QString::number(brightest)));
+
+        clockSynced = true;
+        w.checkClockSync();
+        QVERIFY(!w.clockSyncNotice->isVisible());
+        w.checkClockSync();
+        QCOMPARE(takeIncidents(),
+                 (QStringList{QStringLiteral("clock-unsynchronised"), QStringLiteral("clock-synchronised")}));
+    }
+
+    void displayOnlySendsNothing()
+    {
+        prepareStore();
+        QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"))
+            .setValue(QStringLiteral("display_only"), true);
+        MainWindow w;
+        QVERIFY(mixer->waitForRequests(stateBurst.size()));
+        mixer->clear();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(!w.settingsButton->isVisible());
+        QTest::mouseClick(w.moduleLamps[2], Qt::LeftButton);
+        QTest::mouseClick(w.nonStopIndicator, Qt::LeftButton);
+
+        // The engineer still gets in with Ctrl+,.
+        bool opened = false;
+        QTimer::singleShot(100, [&]() {
+            if (QDialog *dialog = w.findChild<QDialog *>()) {
+                opened = true;
+                dialog->reject();
+            }
+        });
+        QTimer::singleShot(3000, [&]() {
+            if (QDialog *dialog = w.findChild<QDialog *>())
+                dialog->reject();
+        });
+        QTest::keyClick(&w, Qt::Key_Comma, Qt::ControlModifier);
+        QVERIFY(opened);
+        QTest::qWait(100);
+        QVERIFY(mixer->messages().isEmpty());
+    }
+
+    void libraryLogInStateFolderKeepsThePreviousRun()
+    {
+        prepareStore();
+        const QString folder = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/tavelin-meters");
+        QVERIFY(QDir().mkpath(folder));
+        const QString name = QStringLiteral("logfile_(%1).txt").arg(recvPort);
+        const QString log = folder + QLatin1Char('/') + name;
+        {
+            QFile previous(log);
+            QVERIFY(previous.open(QIODevice::WriteOnly));
+            previous.write("previous run\n");
+        }
+        {
+            MainWindow w;
+            QVERIFY(w.handle != nullptr);
+            QCOMPARE(contents(log + QStringLiteral(".1")), QByteArray("previous run\n"));
+            QVERIFY(contents(log).startsWith("********** LOGFILE: " + name.toLatin1()));
+            QVERIFY(!QFile::exists(name));  // not in the working folder
+        }
+
+        // A folder that cannot be made: an incident, and the display works on.
+        const QByteArray state = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", "/dev/null/state");
+        prepareStore();
+        takeIncidents();
+        MainWindow w;
+        qputenv("XDG_STATE_HOME", state);
+        QVERIFY(w.handle != nullptr);
+        QVERIFY(mixer->waitForRequests(stateBurst.size()));
+        QCOMPARE(takeIncidents(), QStringList{QStringLiteral("log-unwritable /dev/null/state/tavelin-meters")});
     }
 
     void sourceLabelsAreTranslated()
@@ -1256,6 +1480,11 @@ private slots:
 
         QCOMPARE(static_cast<quint16>(w->udpSendPort), second.port());
         QCOMPARE(static_cast<quint16>(w->udpRecvPort), secondRecv);
+        // Written at once, not only at an orderly exit.
+        QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
+        QCOMPARE(settings.value(QStringLiteral("udp_send")).toInt(), int(second.port()));
+        QCOMPARE(settings.value(QStringLiteral("udp_recv")).toInt(), int(secondRecv));
+        QVERIFY(takeIncidents().contains(QStringLiteral("settings-saved")));
         QVERIFY(second.waitForRequests(stateBurst.size()));
         QCOMPARE(second.requests(), stateBurst);
         QVERIFY(w->handle != nullptr);
@@ -1269,11 +1498,14 @@ int main(int argc, char *argv[])
     if (!scratch.isValid())
         return 1;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path() + QStringLiteral("/config")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(scratch.path() + QStringLiteral("/state")));
     QDir::setCurrent(scratch.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication application(argc, argv);
+    setIncidentSink(&keepIncident);
+    setClockSyncProbe(&fakeClockSync);
     TestMainWindow test;
     return QTest::qExec(&test, argc, argv);
 }

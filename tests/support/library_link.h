@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kt {
@@ -87,6 +88,19 @@ inline int count_entries(const char *dir)
             if (e->d_name[0] != '.')
                 ++n;
         closedir(d);
+    }
+    return n;
+}
+
+// The entry count of dir once it has come down to want, or the last count
+// seen after 5 s: a joined thread's /proc entry may linger a moment.
+inline int count_entries_settled(const char *dir, int want)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int n = count_entries(dir);
+    while (n != want && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        n = count_entries(dir);
     }
     return n;
 }

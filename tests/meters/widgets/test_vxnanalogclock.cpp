@@ -105,7 +105,7 @@ private slots:
     void metaObjectAndDefaults();
     void settersCompareBeforeRepainting();
     void checkTimeRepaintsOnNewSecondOnly();
-    void hourIsKeptUntilTheMinuteChanges();
+    void steppedClockShowsAtTheNextPoll();
     void secondDots_data();
     void secondDots();
     void faceIsCentredAndScaled();
@@ -228,7 +228,7 @@ void TestVXNAnalogClock::checkTimeRepaintsOnNewSecondOnly()
     QTRY_VERIFY_WITH_TIMEOUT(clock.paints > before, 2000);
 }
 
-void TestVXNAnalogClock::hourIsKeptUntilTheMinuteChanges()
+void TestVXNAnalogClock::steppedClockShowsAtTheNextPoll()
 {
     FixedClock clock;
     clock.setSecondDots(false);
@@ -236,25 +236,20 @@ void TestVXNAnalogClock::hourIsKeptUntilTheMinuteChanges()
     // Radius 82 lies inside the hour pointer only (tip 88, base 76).
     auto hourAt = [&](double angle) { return isDark(dialPixel(renderOnWhite(clock), 100, 100, angle, 82)); };
 
-    // Started in minute 0: the first reading sets the hour too.
     clock.now = QTime(3, 0, 10);
     clock.checkTime();
     QVERIFY(hourAt(90));
-    QVERIFY(!hourAt(0));
 
-    // A jump by a whole hour within the same minute: the pointer stays.
-    clock.showTime(QTime(4, 0, 20));
-    QVERIFY(hourAt(90));
-    QVERIFY(!hourAt(120));
-
-    // The next minute brings the hour along (120 degrees plus half a degree).
-    clock.showTime(QTime(4, 1, 0));
-    QVERIFY(hourAt(120.5));
+    // Stepped by a whole hour, minute and second unchanged: one poll shows it.
+    clock.now = QTime(4, 0, 10);
+    clock.checkTime();
+    QVERIFY(hourAt(120));
     QVERIFY(!hourAt(90));
 
-    // Backwards by two hours, minute and second unchanged: nothing moves.
-    clock.showTime(QTime(2, 1, 0));
-    QVERIFY(hourAt(120.5));
+    // And backwards by two hours.
+    clock.now = QTime(2, 0, 10);
+    clock.checkTime();
+    QVERIFY(hourAt(60));
 
     // Half past: the hour pointer stands half way to the next hour.
     clock.showTime(QTime(4, 30, 0));
@@ -339,6 +334,8 @@ void TestVXNAnalogClock::endTimeMarkAndArc_data()
     QTest::newRow("noon, 1 s past") << noon << 12 << QTime(12, 0, 1) << false << 0;
     QTest::newRow("noon, an hour before") << noon << 12 << QTime(10, 59, 50) << true << 0;
     QTest::newRow("day wrap") << QTime(0, 0, 5) << 0 << QTime(23, 59, 50) << true << 90;
+    QTest::newRow("after midnight, 15 min before") << QTime(0, 5, 0) << 0 << QTime(23, 50, 0) << true << 0;
+    QTest::newRow("after midnight, passed") << QTime(0, 5, 0) << 0 << QTime(0, 30, 0) << false << 0;
     QTest::newRow("hourly, 10 s before") << QTime(0, 0, 0) << 24 << QTime(7, 59, 50) << true << 60;
     QTest::newRow("hourly, long past") << QTime(0, 0, 0) << 24 << QTime(7, 30, 0) << true << 0;
     QTest::newRow("hourly, any hour") << QTime(0, 0, 0) << 30 << QTime(19, 59, 55) << true << 30;

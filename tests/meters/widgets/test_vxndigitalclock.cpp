@@ -248,6 +248,9 @@ void TestVXNDigitalClock::repaintRules()
     QCOMPARE(paintsDuring(clock, [&] { clock.checkTime(); }), 0);
     clock.now = QDateTime(QDate(2025, 3, 3), QTime(9, 5, 8));
     QVERIFY(paintsDuring(clock, [&] { clock.checkTime(); }) > 0);
+    // A clock stepped by whole hours shows at the very next poll.
+    clock.now = QDateTime(QDate(2025, 3, 3), QTime(11, 5, 8));
+    QVERIFY(paintsDuring(clock, [&] { clock.checkTime(); }) > 0);
 
     // The widget's own timer polls the time source.
     clock.now = QDateTime(QDate(2025, 3, 3), QTime(9, 5, 9));
