@@ -139,7 +139,7 @@ void CSettingsDialog::on_buttonBox_accepted()
     if (!checkPorts())
         return;
     // The dialog stays open until the lookup answers in lookedUp.
-    QHostInfo::lookupHost(ui->UdpHostEdit->text(), this, SLOT(lookedUp(QHostInfo)));
+    QHostInfo::lookupHost(ui->UdpHostEdit->text(), this, &CSettingsDialog::lookedUp);
 }
 
 void CSettingsDialog::on_buttonBox_rejected()

@@ -82,7 +82,7 @@ private slots:
     void onConfigSilenceDetection();
     void onRedrawModules();
     void onRedrawSignals();
-    void onModuleClicked();
+    void onModuleClicked(int module);
     void onSilenceAlarm();
     void onVoicetrack();
     void onNonStopClicked();

@@ -226,21 +226,13 @@ void MainWindow::onConfigSilenceDetection()
     ui->ProgRight->update();
 }
 
-void MainWindow::onModuleClicked()
+void MainWindow::onModuleClicked(int module)
 {
     // A brush against a shared touch screen must not switch the live console.
-    if (displayOnly)
+    if (displayOnly || module < 0 || module >= 6)
         return;
-    myLabel *lamp = qobject_cast<myLabel *>(sender());
-    if (!lamp)
-        return;
-    for (int i = 0; i < 6; ++i) {
-        if (moduleLamps[i] == lamp) {
-            // The lamp changes only when the mixer reports the new state.
-            korvane_remote_on(handle, i, 2);
-            return;
-        }
-    }
+    // The lamp changes only when the mixer reports the new state.
+    korvane_remote_on(handle, module, 2);
 }
 
 void MainWindow::onNonStopClicked()

@@ -108,7 +108,7 @@ void MainWindow::createClickableLabels()
         moduleLamps[i] = new myLabel(QString(), this);
         moduleLamps[i]->setGeometry(53 + 164 * i, 546, 61, 61);
         sourceLabels[i]->setGeometry(76 + 164 * i, 581, 31, 20);
-        connect(moduleLamps[i], SIGNAL(clicked()), this, SLOT(onModuleClicked()));
+        connect(moduleLamps[i], &myLabel::clicked, this, [this, i] { onModuleClicked(i); });
     }
 }
 
@@ -162,13 +162,13 @@ void MainWindow::styleWidgets()
 
 void MainWindow::connectSignals()
 {
-    connect(settingsButton, SIGNAL(clicked()), this, SLOT(openSettings()));
-    connect(nonStopIndicator, SIGNAL(clicked()), this, SLOT(onNonStopClicked()));
-    connect(this, SIGNAL(doRedrawModules()), this, SLOT(onRedrawModules()));
-    connect(this, SIGNAL(doRedrawSignals()), this, SLOT(onRedrawSignals()));
-    connect(this, SIGNAL(doHandleMicTimer()), this, SLOT(onHandleMicTimer()));
-    connect(this, SIGNAL(doConfigSilenceDetection()), this, SLOT(onConfigSilenceDetection()));
-    connect(this, SIGNAL(doKeepAliveTimer()), this, SLOT(onKeepAliveTimer()));
+    connect(settingsButton, &myLabel::clicked, this, &MainWindow::openSettings);
+    connect(nonStopIndicator, &myLabel::clicked, this, &MainWindow::onNonStopClicked);
+    connect(this, &MainWindow::doRedrawModules, this, &MainWindow::onRedrawModules);
+    connect(this, &MainWindow::doRedrawSignals, this, &MainWindow::onRedrawSignals);
+    connect(this, &MainWindow::doHandleMicTimer, this, &MainWindow::onHandleMicTimer);
+    connect(this, &MainWindow::doConfigSilenceDetection, this, &MainWindow::onConfigSilenceDetection);
+    connect(this, &MainWindow::doKeepAliveTimer, this, &MainWindow::onKeepAliveTimer);
     // The engineer's way in, also where the gear is hidden (display only).
     auto *settingsShortcut = new QShortcut(QKeySequence(Qt::CTRL + Qt::Key_Comma), this);
     connect(settingsShortcut, &QShortcut::activated, this, &MainWindow::openSettings);
@@ -177,22 +177,22 @@ void MainWindow::connectSignals()
 void MainWindow::createTimers()
 {
     meterReleaseTimer = new QTimer(this);
-    connect(meterReleaseTimer, SIGNAL(timeout()), this, SLOT(meterRelease()));
+    connect(meterReleaseTimer, &QTimer::timeout, this, &MainWindow::meterRelease);
     meterReleaseTimer->start(releaseInterval);
 
     silenceAlarmTimer = new QTimer(this);
-    connect(silenceAlarmTimer, SIGNAL(timeout()), this, SLOT(onSilenceAlarm()));
+    connect(silenceAlarmTimer, &QTimer::timeout, this, &MainWindow::onSilenceAlarm);
     voiceTrackTimer = new QTimer(this);
-    connect(voiceTrackTimer, SIGNAL(timeout()), this, SLOT(onVoicetrack()));
+    connect(voiceTrackTimer, &QTimer::timeout, this, &MainWindow::onVoicetrack);
     micElapsed = new QElapsedTimer;
     micDisplayTimer = new QTimer(this);
-    connect(micDisplayTimer, SIGNAL(timeout()), this, SLOT(onShowMicTimer()));
+    connect(micDisplayTimer, &QTimer::timeout, this, &MainWindow::onShowMicTimer);
     keepAliveTimeoutTimer = new QTimer(this);
     keepAliveTimeoutTimer->setSingleShot(true);
     // A coarse timer may end the 3000 ms up to 5 % early or late: meter gaps
     // just under it would flash the window offline.
     keepAliveTimeoutTimer->setTimerType(Qt::PreciseTimer);
-    connect(keepAliveTimeoutTimer, SIGNAL(timeout()), this, SLOT(onKeepAliveTimeout()));
+    connect(keepAliveTimeoutTimer, &QTimer::timeout, this, &MainWindow::onKeepAliveTimeout);
 
     openRetryTimer = new QTimer(this);
     openRetryTimer->setSingleShot(true);

@@ -233,8 +233,7 @@ void MainWindow::onlineStatusChanged()
 void MainWindow::openSettings()
 {
     QPointer<CSettingsDialog> dialog = new CSettingsDialog(udpSendPort, udpRecvPort, useDefaultPorts, remoteHost, this);
-    connect(dialog, SIGNAL(setUdpPorts(qint16, qint16, bool, QString)), this,
-            SLOT(onSetUdpPorts(qint16, qint16, bool, QString)));
+    connect(dialog, &CSettingsDialog::setUdpPorts, this, &MainWindow::onSetUdpPorts);
 
     const int result = dialog->exec();
     delete dialog;

@@ -224,7 +224,7 @@ private slots:
                                       "onConfigSilenceDetection()",
                                       "onRedrawModules()",
                                       "onRedrawSignals()",
-                                      "onModuleClicked()",
+                                      "onModuleClicked(int)",
                                       "onSilenceAlarm()",
                                       "onVoicetrack()",
                                       "onNonStopClicked()",
@@ -667,16 +667,20 @@ private slots:
 
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTest::mouseClick(w.moduleLamps[2], Qt::LeftButton);
+        // Every lamp switches its own module: 5, 0, 1, ... 4.
+        for (int i = 0; i < 6; ++i)
+            QTest::mouseClick(w.moduleLamps[(i + 5) % 6], Qt::LeftButton);
         QTest::mouseClick(w.nonStopIndicator, Qt::LeftButton);
         QTest::mouseClick(w.ui->label_onair1, Qt::LeftButton);
 
-        QTRY_COMPARE_WITH_TIMEOUT(mixer->messages().size(), 2, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(mixer->messages().size(), 7, 2000);
         QTest::qWait(100);
         const QList<QByteArray> sent = mixer->messages();
-        QCOMPARE(sent.size(), 2);
-        QCOMPARE(sent.at(0).toHex(), QByteArray("a0a004050202000000000000"));
-        QCOMPARE(sent.at(1).toHex(), QByteArray("a0a0030a0200000000000000"));
+        QCOMPARE(sent.size(), 7);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(sent.at(i).toHex(),
+                     QByteArray("a0a004050") + QByteArray::number((i + 5) % 6) + "02000000000000");
+        QCOMPARE(sent.at(6).toHex(), QByteArray("a0a0030a0200000000000000"));
         // The lamp waits for the mixer's answer.
         QCOMPARE(w.moduleLamps[2]->styleSheet(), lamp(3, "grey"));
     }
