@@ -1,0 +1,180 @@
+#include "mosquitto_link.h"
+
+#include "incident.h"
+
+#include <mosquitto.h>
+
+#include <chrono>
+#include <thread>
+
+namespace kmqtt {
+
+constexpr std::size_t MosquittoLink::kWindow;
+
+namespace {
+
+// Seconds between keep-alive pings; a broker that vanishes without closing
+// the connection is noticed after about one and a half of them.
+constexpr int kKeepAliveS = 10;
+// libmosquitto's reconnect back-off: 1 s, doubling, at most 30 s.
+constexpr unsigned kReconnectMinS = 1;
+constexpr unsigned kReconnectMaxS = 30;
+
+}  // namespace
+
+MosquittoLink::MosquittoLink(const Options &options, Events &events)
+    : options_(options)
+    , events_(events)
+{}
+
+MosquittoLink::~MosquittoLink()
+{
+    if (mosq_)
+        mosquitto_destroy(mosq_);
+}
+
+std::string MosquittoLink::broker_text() const
+{
+    const bool v6 = options_.broker_host.find(':') != std::string::npos;
+    return (v6 ? "[" + options_.broker_host + "]" : options_.broker_host) + ":" +
+           std::to_string(options_.broker_port);
+}
+
+bool MosquittoLink::start(const std::string &will_topic, const std::string &will_payload, std::string &error)
+{
+    mosq_ = mosquitto_new(options_.client_id.empty() ? nullptr : options_.client_id.c_str(), true, this);
+    if (!mosq_) {
+        error = "cannot create an MQTT client";
+        return false;
+    }
+    mosquitto_connect_callback_set(mosq_, &MosquittoLink::on_connect);
+    mosquitto_disconnect_callback_set(mosq_, &MosquittoLink::on_disconnect);
+    mosquitto_publish_callback_set(mosq_, &MosquittoLink::on_publish);
+    mosquitto_message_callback_set(mosq_, &MosquittoLink::on_message);
+    mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
+    mosquitto_reconnect_delay_set(mosq_, kReconnectMinS, kReconnectMaxS, true);
+
+    int rc = mosquitto_will_set(mosq_, will_topic.c_str(), static_cast<int>(will_payload.size()),
+                                will_payload.data(), 1, true);
+    if (rc == MOSQ_ERR_SUCCESS && !options_.username.empty())
+        rc = mosquitto_username_pw_set(mosq_, options_.username.c_str(),
+                                       options_.password.empty() ? nullptr : options_.password.c_str());
+    if (rc == MOSQ_ERR_SUCCESS && !options_.cafile.empty())
+        rc = mosquitto_tls_set(mosq_, options_.cafile.c_str(), nullptr, nullptr, nullptr, nullptr);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        error = mosquitto_strerror(rc);
+        return false;
+    }
+    // A broker that is down now is no error: the network thread keeps trying.
+    rc = mosquitto_connect_async(mosq_, options_.broker_host.c_str(), options_.broker_port, kKeepAliveS);
+    if (rc != MOSQ_ERR_SUCCESS)
+        incident("broker-unreachable", broker_text() + " " + mosquitto_strerror(rc));
+    rc = mosquitto_loop_start(mosq_);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        error = std::string("cannot start the MQTT network thread: ") + mosquitto_strerror(rc);
+        return false;
+    }
+    started_ = true;
+    return true;
+}
+
+void MosquittoLink::stop(const std::string &last_topic, const std::string &last_payload, int wait_ms)
+{
+    if (!started_)
+        return;
+    stopping_ = true;
+    if (connected_) {
+        int mid = -1;
+        if (mosquitto_publish(mosq_, &mid, last_topic.c_str(), static_cast<int>(last_payload.size()),
+                              last_payload.data(), 1, true) == MOSQ_ERR_SUCCESS) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                last_mid_ = mid;
+            }
+            // QoS 1: the broker has it once it acknowledged it.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+            while (!last_written_ && connected_ && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    mosquitto_disconnect(mosq_);
+    mosquitto_loop_stop(mosq_, false);
+    started_ = false;
+}
+
+std::size_t MosquittoLink::room() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connected_ && unwritten_.size() < kWindow ? kWindow - unwritten_.size() : 0;
+}
+
+bool MosquittoLink::publish(const std::string &topic, const std::string &payload, bool retain)
+{
+    if (!connected_)
+        return false;
+    // Held across the call so that on_publish cannot see the id before it is counted.
+    std::lock_guard<std::mutex> lock(mutex_);
+    int mid = -1;
+    const int rc =
+        mosquitto_publish(mosq_, &mid, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 0, retain);
+    if (rc != MOSQ_ERR_SUCCESS)
+        return false;
+    unwritten_.insert(mid);
+    return true;
+}
+
+void MosquittoLink::on_connect(mosquitto *mosq, void *self, int rc)
+{
+    auto *link = static_cast<MosquittoLink *>(self);
+    if (rc != 0) {
+        incident("broker-refused", link->broker_text() + " " + mosquitto_connack_string(rc));
+        return;
+    }
+    {
+        // What libmosquitto queued before the connection went is gone with it.
+        std::lock_guard<std::mutex> lock(link->mutex_);
+        link->unwritten_.clear();
+    }
+    const std::string prefix = link->options_.prefix;
+    mosquitto_subscribe(mosq, nullptr, (prefix + "/request/+").c_str(), 1);
+    mosquitto_subscribe(mosq, nullptr, (prefix + "/command/+").c_str(), 1);
+    link->connected_ = true;
+    incident("broker-connected", link->broker_text());
+    link->events_.broker_connected();
+}
+
+void MosquittoLink::on_disconnect(mosquitto *, void *self, int rc)
+{
+    auto *link = static_cast<MosquittoLink *>(self);
+    const bool was = link->connected_.exchange(false);
+    if (link->stopping_ && rc == 0)
+        return;
+    if (was)
+        incident("broker-lost", link->broker_text() + " " + (rc == 0 ? "disconnected" : mosquitto_strerror(rc)));
+    link->events_.broker_lost();
+}
+
+void MosquittoLink::on_publish(mosquitto *, void *self, int mid)
+{
+    auto *link = static_cast<MosquittoLink *>(self);
+    bool had_no_room = false;
+    {
+        std::lock_guard<std::mutex> lock(link->mutex_);
+        had_no_room = link->unwritten_.size() >= kWindow;
+        link->unwritten_.erase(mid);
+        if (mid == link->last_mid_)
+            link->last_written_ = true;
+    }
+    if (had_no_room)
+        link->events_.room();
+}
+
+void MosquittoLink::on_message(mosquitto *, void *self, const mosquitto_message *message)
+{
+    auto *link = static_cast<MosquittoLink *>(self);
+    const std::string payload(static_cast<const char *>(message->payload),
+                              static_cast<std::size_t>(message->payloadlen > 0 ? message->payloadlen : 0));
+    link->events_.message(message->topic ? message->topic : "", payload);
+}
+
+}  // namespace kmqtt
