@@ -13,6 +13,7 @@ BridgeState::BridgeState(Topics topics, int meters_hz, bool homeassistant)
                                   : Clock::duration::zero())
     , meters_hz_(meters_hz)
     , homeassistant_(homeassistant)
+    , discovery_dirty_(homeassistant)
 {}
 
 void BridgeState::mark_dirty(int id)

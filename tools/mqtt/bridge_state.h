@@ -78,7 +78,7 @@ private:
     std::map<int, kcli::Message> last_;  // by id; one slot each
     std::vector<int> dirty_;             // ids whose last value the broker lacks, oldest first
     bool status_dirty_ = true;
-    bool discovery_dirty_ = true;
+    bool discovery_dirty_;
     std::deque<Publication> refusals_;
     unsigned long refusals_dropped_ = 0;
 

@@ -105,7 +105,7 @@ std::string read_order(const Topics &topics, const std::string &topic, const std
 
 std::string error_json(const std::string &topic, const std::string &error)
 {
-    return "{\"topic\":" + kcli::json_string(printable(topic)) + ",\"error\":" + kcli::json_string(error) + "}";
+    return "{\"topic\":" + kcli::json_string(topic) + ",\"error\":" + kcli::json_string(error) + "}";
 }
 
 std::vector<std::pair<std::string, std::string>> homeassistant_documents(const Topics &topics)
