@@ -102,7 +102,6 @@ void Bridge::broker_connected()
     // Retained topics may be stale or gone on a restarted broker.
     state_.broker_connected();
     burst_wanted_ = true;
-    meters_dropped_reported_ = state_.meters_dropped();
     wake();
 }
 
@@ -174,8 +173,11 @@ void Bridge::run()
             break;
         case BridgeState::Change::None: break;
         }
-        if (burst_wanted_.exchange(false))
+        if (burst_wanted_.exchange(false)) {
             request_state(now);
+            // Meters dropped while the broker was away were never due.
+            meters_dropped_reported_ = state_.meters_dropped();
+        }
 
         for (const Publication &p : state_.take(now, broker_.room()))
             if (!broker_.publish(p.topic, p.payload, p.retain))

@@ -20,6 +20,16 @@ constexpr int kKeepAliveS = 10;
 constexpr unsigned kReconnectMinS = 1;
 constexpr unsigned kReconnectMaxS = 30;
 
+// Why a connection ended, also where libmosquitto's own text has no words.
+std::string disconnect_reason(int rc)
+{
+    if (rc == 0)
+        return "disconnected by the broker";
+    if (rc == MOSQ_ERR_KEEPALIVE)
+        return "no answer within the keep-alive time";
+    return mosquitto_strerror(rc);
+}
+
 }  // namespace
 
 MosquittoLink::MosquittoLink(const Options &options, Events &events)
@@ -150,7 +160,7 @@ void MosquittoLink::on_disconnect(mosquitto *, void *self, int rc)
     if (link->stopping_ && rc == 0)
         return;
     if (was)
-        incident("broker-lost", link->broker_text() + " " + (rc == 0 ? "disconnected" : mosquitto_strerror(rc)));
+        incident("broker-lost", link->broker_text() + " " + disconnect_reason(rc));
     link->events_.broker_lost();
 }
 
