@@ -158,7 +158,8 @@ TEST_F(Bridge, CommandsAreCheckedAndCarriedOutWhenEnabled)
         {"korvane/command/warp-drive", "1"},        // no such command
         {"korvane/request/no-such-state", ""},      // no such request
     };
-    for (const auto &[topic, payload] : refused) {
+    for (const auto &entry : refused) {
+        const std::string &topic = entry.first, &payload = entry.second;
         const std::size_t from = c.count();
         c.publish(topic, payload);
         EXPECT_TRUE(c.wait_for(
