@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::chrono::seconds kReopenEvery{5};
 constexpr std::chrono::seconds kDropReportEvery{10};
-constexpr int kStopWaitMs = 500;
+// For the broker to take "bridge-down", then again for libmosquitto's thread.
+constexpr int kStopWaitMs = 400;
 
 }  // namespace
 
@@ -119,11 +120,13 @@ void Bridge::message(const std::string &topic, const std::string &payload)
 {
     Order order;
     std::string refused = read_order(topics_, topic, payload, options_.commands, order);
+    std::unique_lock<std::mutex> sending(send_mutex_);
     korvane_handle h = handle_;
     if (refused.empty() && !h)
         refused = "no link to the mixer (its UDP port could not be opened)";
     if (refused.empty()) {
         const int rc = order.is_request ? korvane_request(h, order.request_id) : order.command->send(h, order.values);
+        sending.unlock();
         if (rc != 0)
             refused = "could not send to the mixer at " + mixer_text();
         else if (!order.is_request) {
@@ -135,6 +138,8 @@ void Bridge::message(const std::string &topic, const std::string &payload)
     }
     if (refused.empty())
         return;
+    if (sending.owns_lock())
+        sending.unlock();
     incident(order.is_request ? "request-refused" : "command-refused", topic + ": " + refused);
     state_.add_refusal(topic, refused);
     wake();
@@ -153,7 +158,7 @@ void Bridge::report_dropped_meters(Clock::time_point now)
     next_drop_report_ = now + kDropReportEvery;
 }
 
-void Bridge::run()
+bool Bridge::run()
 {
     for (;;) {
         Clock::time_point now = Clock::now();
@@ -193,10 +198,16 @@ void Bridge::run()
         if (stopping_)
             break;
     }
-    broker_.stop(topics_.status(), "bridge-down", kStopWaitMs);
-    if (korvane_handle h = handle_.exchange(nullptr))
+    const bool ended = broker_.stop(topics_.status(), "bridge-down", kStopWaitMs);
+    korvane_handle h = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(send_mutex_);
+        h = handle_.exchange(nullptr);
+    }
+    if (h)
         korvane_close(h);
     incident("bridge-stopped");
+    return ended;
 }
 
 }  // namespace kmqtt

@@ -29,8 +29,9 @@ public:
     // reason) only when the settings cannot work at all.
     bool start(std::string &error);
     // Runs until stop(); then publishes "bridge-down", disconnects and
-    // closes the mixer link.
-    void run();
+    // closes the mixer link. False when libmosquitto's thread would not end:
+    // the process must then _exit without destroying the bridge.
+    bool run();
     // Any thread, also a signal handler's thread.
     void stop();
 
@@ -52,6 +53,7 @@ private:
     BridgeState state_;
     MosquittoLink broker_;
     std::atomic<korvane_handle> handle_{nullptr};
+    std::mutex send_mutex_;  // held while the network thread sends on handle_
 
     std::mutex wake_mutex_;
     std::condition_variable wake_cv_;

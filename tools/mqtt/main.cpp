@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <thread>
 
+#include <unistd.h>
+
 #ifndef KORVANE_TOOL_VERSION
 #    define KORVANE_TOOL_VERSION "unknown"
 #endif
@@ -50,12 +52,18 @@ int main(int argc, char **argv)
             kmqtt::incident("bridge-failed", error);
             status = 1;
         } else {
-            std::thread loop([&bridge] { bridge.run(); });
+            bool clean = true;
+            std::thread loop([&bridge, &clean] { clean = bridge.run(); });
             int sig = 0;
             sigwait(&stop_signals, &sig);
             kmqtt::incident("bridge-stopping", sig == SIGINT ? "SIGINT" : "SIGTERM");
             bridge.stop();
             loop.join();
+            if (!clean) {
+                // libmosquitto's thread still runs: end without destructors.
+                std::fflush(nullptr);
+                _exit(0);
+            }
         }
     }
     mosquitto_lib_cleanup();

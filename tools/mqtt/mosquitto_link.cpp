@@ -61,6 +61,7 @@ bool MosquittoLink::start(const std::string &will_topic, const std::string &will
     mosquitto_disconnect_callback_set(mosq_, &MosquittoLink::on_disconnect);
     mosquitto_publish_callback_set(mosq_, &MosquittoLink::on_publish);
     mosquitto_message_callback_set(mosq_, &MosquittoLink::on_message);
+    mosquitto_subscribe_callback_set(mosq_, &MosquittoLink::on_subscribe);
     mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_reconnect_delay_set(mosq_, kReconnectMinS, kReconnectMaxS, true);
 
@@ -88,28 +89,39 @@ bool MosquittoLink::start(const std::string &will_topic, const std::string &will
     return true;
 }
 
-void MosquittoLink::stop(const std::string &last_topic, const std::string &last_payload, int wait_ms)
+bool MosquittoLink::stop(const std::string &last_topic, const std::string &last_payload, int wait_ms)
 {
     if (!started_)
-        return;
+        return true;
     stopping_ = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
     if (connected_) {
-        int mid = -1;
-        if (mosquitto_publish(mosq_, &mid, last_topic.c_str(), static_cast<int>(last_payload.size()),
-                              last_payload.data(), 1, true) == MOSQ_ERR_SUCCESS) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                last_mid_ = mid;
-            }
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (mosquitto_publish(mosq_, &last_mid_, last_topic.c_str(), static_cast<int>(last_payload.size()),
+                              last_payload.data(), 1, true) == MOSQ_ERR_SUCCESS)
             // QoS 1: the broker has it once it acknowledged it.
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
-            while (!last_written_ && connected_ && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+            written_.wait_until(lock, deadline, [this] { return last_written_ || !connected_; });
     }
     mosquitto_disconnect(mosq_);
-    mosquitto_loop_stop(mosq_, false);
+    // libmosquitto's thread may sit in a blocking TLS handshake for seconds;
+    // the wait for it is bounded, so that a stop stays prompt.
+    std::thread stopper([this] {
+        mosquitto_loop_stop(mosq_, false);
+        std::lock_guard<std::mutex> lock(mutex_);
+        loop_ended_ = true;
+        written_.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!written_.wait_until(lock, deadline + std::chrono::milliseconds(wait_ms), [this] { return loop_ended_; })) {
+        lock.unlock();
+        stopper.detach();
+        incident("broker-stop-slow", "the MQTT network thread did not end in time");
+        return false;
+    }
+    lock.unlock();
+    stopper.join();
     started_ = false;
+    return true;
 }
 
 std::size_t MosquittoLink::room() const
@@ -145,9 +157,11 @@ void MosquittoLink::on_connect(mosquitto *mosq, void *self, int rc)
         std::lock_guard<std::mutex> lock(link->mutex_);
         link->unwritten_.clear();
     }
-    const std::string prefix = link->options_.prefix;
-    mosquitto_subscribe(mosq, nullptr, (prefix + "/request/+").c_str(), 1);
-    mosquitto_subscribe(mosq, nullptr, (prefix + "/command/+").c_str(), 1);
+    for (const std::string &filter : {link->options_.prefix + "/request/+", link->options_.prefix + "/command/+"}) {
+        const int sub = mosquitto_subscribe(mosq, nullptr, filter.c_str(), 1);
+        if (sub != MOSQ_ERR_SUCCESS)
+            incident("broker-subscribe-failed", filter + " " + mosquitto_strerror(sub));
+    }
     link->connected_ = true;
     incident("broker-connected", link->broker_text());
     link->events_.broker_connected();
@@ -156,7 +170,12 @@ void MosquittoLink::on_connect(mosquitto *mosq, void *self, int rc)
 void MosquittoLink::on_disconnect(mosquitto *, void *self, int rc)
 {
     auto *link = static_cast<MosquittoLink *>(self);
-    const bool was = link->connected_.exchange(false);
+    bool was = false;
+    {
+        std::lock_guard<std::mutex> lock(link->mutex_);
+        was = link->connected_.exchange(false);
+        link->written_.notify_all();
+    }
     if (link->stopping_ && rc == 0)
         return;
     if (was)
@@ -172,11 +191,22 @@ void MosquittoLink::on_publish(mosquitto *, void *self, int mid)
         std::lock_guard<std::mutex> lock(link->mutex_);
         had_no_room = link->unwritten_.size() >= kWindow;
         link->unwritten_.erase(mid);
-        if (mid == link->last_mid_)
+        if (mid == link->last_mid_) {
             link->last_written_ = true;
+            link->written_.notify_all();
+        }
     }
     if (had_no_room)
         link->events_.room();
+}
+
+void MosquittoLink::on_subscribe(mosquitto *, void *self, int, int count, const int *granted)
+{
+    // 0x80: the broker's access rules keep requests and commands from us.
+    for (int i = 0; i < count; ++i)
+        if (granted[i] == 0x80)
+            incident("broker-subscribe-refused", static_cast<MosquittoLink *>(self)->options_.prefix +
+                                                     "/request/+ or /command/+ (the broker's access rules)");
 }
 
 void MosquittoLink::on_message(mosquitto *, void *self, const mosquitto_message *message)

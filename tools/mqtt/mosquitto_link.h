@@ -8,6 +8,7 @@
 #include "options.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -43,8 +44,11 @@ public:
     // background; false (with the reason) only when the settings are unusable.
     bool start(const std::string &will_topic, const std::string &will_payload, std::string &error);
     // Publishes `last_payload` on `last_topic`, disconnects cleanly (waiting
-    // at most `wait_ms` for the broker) and ends the network thread.
-    void stop(const std::string &last_topic, const std::string &last_payload, int wait_ms);
+    // at most `wait_ms` for the broker) and ends the network thread, waiting
+    // another `wait_ms` at most. False when the thread did not end: it may
+    // still call the Events and use this object, so the process must end
+    // (_exit) without destroying either.
+    bool stop(const std::string &last_topic, const std::string &last_payload, int wait_ms);
 
     bool connected() const { return connected_; }
     std::size_t room() const;
@@ -58,6 +62,7 @@ private:
     static void on_disconnect(mosquitto *, void *self, int rc);
     static void on_publish(mosquitto *, void *self, int mid);
     static void on_message(mosquitto *, void *self, const mosquitto_message *message);
+    static void on_subscribe(mosquitto *, void *self, int mid, int count, const int *granted);
 
     const Options &options_;
     Events &events_;
@@ -66,9 +71,11 @@ private:
     std::atomic<bool> stopping_{false};
     bool started_ = false;
     mutable std::mutex mutex_;
+    std::condition_variable written_;    // last_written_, connected_ or loop_ended_ changed
     std::unordered_set<int> unwritten_;  // message ids, at most kWindow
-    std::atomic<bool> last_written_{false};
+    bool last_written_ = false;
     int last_mid_ = -1;
+    bool loop_ended_ = false;
 };
 
 }  // namespace kmqtt
