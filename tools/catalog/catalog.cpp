@@ -198,9 +198,17 @@ bool parse_request(const std::string &text, int &id)
 const std::vector<int> &state_request_ids()
 {
     static const std::vector<int> ids = {
-        KORVANE_ID_MODULE_SOURCE, KORVANE_ID_MODULE_ON, KORVANE_ID_FADER,   KORVANE_ID_CONFIG_ON,
-        KORVANE_ID_CONFIG_SILENCE_DETECTION, KORVANE_ID_VOICE_TRACK, KORVANE_ID_ON_AIR, KORVANE_ID_NON_STOP,
-        KORVANE_ID_SILENCE, KORVANE_ID_MIC_ON, KORVANE_ID_CRM_MUTE,
+        KORVANE_ID_MODULE_SOURCE,
+        KORVANE_ID_MODULE_ON,
+        KORVANE_ID_FADER,
+        KORVANE_ID_CONFIG_ON,
+        KORVANE_ID_CONFIG_SILENCE_DETECTION,
+        KORVANE_ID_VOICE_TRACK,
+        KORVANE_ID_ON_AIR,
+        KORVANE_ID_NON_STOP,
+        KORVANE_ID_SILENCE,
+        KORVANE_ID_MIC_ON,
+        KORVANE_ID_CRM_MUTE,
     };
     return ids;
 }
@@ -230,8 +238,7 @@ std::string command_synopsis(const Command &command)
     return text;
 }
 
-std::string check_command_args(const Command &command, const std::vector<std::string> &words,
-                               std::vector<int> &values)
+std::string check_command_args(const Command &command, const std::vector<std::string> &words, std::vector<int> &values)
 {
     values.clear();
     if (words.size() != command.args.size())
@@ -241,8 +248,8 @@ std::string check_command_args(const Command &command, const std::vector<std::st
         const Arg &a = command.args[i];
         long value = 0;
         if (!parse_integer(words[i], value) || value < a.min || value > a.max)
-            return std::string(command.name) + " " + a.name + ": '" + words[i] +
-                   "' is not a whole number from " + std::to_string(a.min) + " to " + std::to_string(a.max);
+            return std::string(command.name) + " " + a.name + ": '" + words[i] + "' is not a whole number from " +
+                   std::to_string(a.min) + " to " + std::to_string(a.max);
         values.push_back(static_cast<int>(value));
     }
     return {};

@@ -59,8 +59,7 @@ const Command *find_command(const std::string &name);
 std::string command_synopsis(const Command &command);
 // Checks the argument words of `command` (count, whole numbers, ranges) and
 // fills `values`; returns "" when they pass, otherwise the reason.
-std::string check_command_args(const Command &command, const std::vector<std::string> &words,
-                               std::vector<int> &values);
+std::string check_command_args(const Command &command, const std::vector<std::string> &words, std::vector<int> &values);
 
 // A whole decimal or 0x-hex integer with an optional sign.
 bool parse_integer(const std::string &text, long &value);

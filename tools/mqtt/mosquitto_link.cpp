@@ -46,8 +46,7 @@ MosquittoLink::~MosquittoLink()
 std::string MosquittoLink::broker_text() const
 {
     const bool v6 = options_.broker_host.find(':') != std::string::npos;
-    return (v6 ? "[" + options_.broker_host + "]" : options_.broker_host) + ":" +
-           std::to_string(options_.broker_port);
+    return (v6 ? "[" + options_.broker_host + "]" : options_.broker_host) + ":" + std::to_string(options_.broker_port);
 }
 
 bool MosquittoLink::start(const std::string &will_topic, const std::string &will_payload, std::string &error)
@@ -65,8 +64,8 @@ bool MosquittoLink::start(const std::string &will_topic, const std::string &will
     mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_reconnect_delay_set(mosq_, kReconnectMinS, kReconnectMaxS, true);
 
-    int rc = mosquitto_will_set(mosq_, will_topic.c_str(), static_cast<int>(will_payload.size()),
-                                will_payload.data(), 1, true);
+    int rc = mosquitto_will_set(mosq_, will_topic.c_str(), static_cast<int>(will_payload.size()), will_payload.data(),
+                                1, true);
     if (rc == MOSQ_ERR_SUCCESS && !options_.username.empty())
         rc = mosquitto_username_pw_set(mosq_, options_.username.c_str(),
                                        options_.password.empty() ? nullptr : options_.password.c_str());

@@ -125,9 +125,9 @@ public:
         mosquitto_message_callback_set(mosq_, [](mosquitto *, void *self, const mosquitto_message *m) {
             auto *c = static_cast<Client *>(self);
             std::lock_guard<std::mutex> lock(c->mutex_);
-            c->received_.push_back({m->topic, std::string(static_cast<const char *>(m->payload),
-                                                          static_cast<std::size_t>(m->payloadlen)),
-                                    m->retain});
+            c->received_.push_back(
+                {m->topic, std::string(static_cast<const char *>(m->payload), static_cast<std::size_t>(m->payloadlen)),
+                 m->retain});
             c->changed_.notify_all();
         });
         mosquitto_connect(mosq_, "127.0.0.1", port, 10);

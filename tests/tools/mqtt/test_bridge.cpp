@@ -57,8 +57,8 @@ protected:
 
     void start_bridge(std::vector<std::string> extra = {})
     {
-        std::vector<std::string> args = {"--broker", broker_.address(), "--send-port", std::to_string(sim_port_),
-                                         "--recv-port", "0"};
+        std::vector<std::string> args = {
+            "--broker", broker_.address(), "--send-port", std::to_string(sim_port_), "--recv-port", "0"};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(bridge_.spawn(args));
     }
@@ -122,8 +122,7 @@ TEST_F(Bridge, StatusFollowsTheMixerAndItsStateIsAskedForAgain)
     // A fresh burst: replies, not events, for the whole state.
     for (const std::string &topic : state_topics())
         EXPECT_TRUE(c.wait_for(
-            [&](const Received &r) { return r.topic == topic && json_of(r).value("kind", "") == "reply"; }, 5.0,
-            from))
+            [&](const Received &r) { return r.topic == topic && json_of(r).value("kind", "") == "reply"; }, 5.0, from))
             << topic;
 }
 
@@ -153,11 +152,11 @@ TEST_F(Bridge, CommandsAreCheckedAndCarriedOutWhenEnabled)
     ASSERT_EQ(module_on(c)[5], 0);
 
     const std::pair<std::string, std::string> refused[] = {
-        {"korvane/command/remote-on", "[8, 1]"},    // out of range
-        {"korvane/command/remote-on", "5"},         // too few
+        {"korvane/command/remote-on", "[8, 1]"},      // out of range
+        {"korvane/command/remote-on", "5"},           // too few
         {"korvane/command/remote-on", "[5, \"1\"]"},  // not a number
-        {"korvane/command/warp-drive", "1"},        // no such command
-        {"korvane/request/no-such-state", ""},      // no such request
+        {"korvane/command/warp-drive", "1"},          // no such command
+        {"korvane/request/no-such-state", ""},        // no such request
     };
     for (const auto &entry : refused) {
         const std::string &topic = entry.first, &payload = entry.second;
@@ -171,14 +170,13 @@ TEST_F(Bridge, CommandsAreCheckedAndCarriedOutWhenEnabled)
     EXPECT_EQ(module_on(c)[5], 0) << "a refused command reached the mixer";
 
     c.publish("korvane/command/remote-on", "[5, 1]");
-    EXPECT_TRUE(c.wait_for([](const Received &m) {
-        return m.topic == "korvane/state/module-on" && json_of(m)["values"][5] == 1;
-    }, 5.0));
+    EXPECT_TRUE(c.wait_for(
+        [](const Received &m) { return m.topic == "korvane/state/module-on" && json_of(m)["values"][5] == 1; }, 5.0));
     const std::size_t from = c.count();
     c.publish("korvane/command/remote-on", "5 0");
-    EXPECT_TRUE(c.wait_for([](const Received &m) {
-        return m.topic == "korvane/state/module-on" && json_of(m)["values"][5] == 0;
-    }, 5.0, from));
+    EXPECT_TRUE(c.wait_for(
+        [](const Received &m) { return m.topic == "korvane/state/module-on" && json_of(m)["values"][5] == 0; }, 5.0,
+        from));
 }
 
 TEST_F(Bridge, BrokerRestartGetsStatusAndStateAgain)
@@ -237,12 +235,9 @@ TEST_F(Bridge, StopLeavesBridgeDownCleanlyOrAsTheWill)
 TEST(BridgeOptions, BadOptionsExitWithTwoAndSayWhy)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--meters-hz", "51"},
-        {"--broker", "127.0.0.1:0"},
-        {"--prefix", "studio/#"},
-        {"--password-file", "/dev/null"},
-        {"--no-such-option"},
-        {"--host"},
+        {"--meters-hz", "51"},    {"--broker", "127.0.0.1:0"},
+        {"--prefix", "studio/#"}, {"--password-file", "/dev/null"},
+        {"--no-such-option"},     {"--host"},
     };
     for (const auto &args : bad) {
         const Finished f = simtest::run_program(KORVANE_MQTT_PATH, args);
