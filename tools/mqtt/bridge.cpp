@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::chrono::seconds kReopenEvery{5};
 constexpr std::chrono::seconds kDropReportEvery{10};
+constexpr std::chrono::seconds kAbsenceReportAfter{10};
+constexpr std::chrono::seconds kAbsenceReportEvery{300};
 // For the broker to take "bridge-down", then again for libmosquitto's thread.
 constexpr int kStopWaitMs = 400;
 
@@ -158,6 +160,25 @@ void Bridge::report_dropped_meters(Clock::time_point now)
     next_drop_report_ = now + kDropReportEvery;
 }
 
+void Bridge::report_broker_absence(Clock::time_point now)
+{
+    // libmosquitto retries on its own, mostly without a word: a broker that
+    // accepts connections but never answers would otherwise go unnoticed.
+    if (broker_.connected()) {
+        broker_absent_since_ = {};
+        return;
+    }
+    if (broker_absent_since_ == Clock::time_point{}) {
+        broker_absent_since_ = now;
+        next_absence_report_ = now + kAbsenceReportAfter;
+    } else if (now >= next_absence_report_) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - broker_absent_since_).count();
+        incident("broker-waiting",
+                 broker_.broker_text() + " not connected for " + std::to_string(seconds) + " s, still trying");
+        next_absence_report_ = now + kAbsenceReportEvery;
+    }
+}
+
 bool Bridge::run()
 {
     for (;;) {
@@ -188,6 +209,7 @@ bool Bridge::run()
             if (!broker_.publish(p.topic, p.payload, p.retain))
                 state_.put_back(p);
         report_dropped_meters(now);
+        report_broker_absence(now);
 
         Clock::time_point until = state_.next_deadline(Clock::now());
         if (!handle_)

@@ -46,6 +46,7 @@ private:
     void try_open_mixer(Clock::time_point now);
     void request_state(Clock::time_point now);
     void report_dropped_meters(Clock::time_point now);
+    void report_broker_absence(Clock::time_point now);
     std::string mixer_text() const;
 
     const Options options_;
@@ -66,6 +67,8 @@ private:
     Clock::time_point last_burst_{};
     Clock::time_point next_drop_report_{};
     unsigned long meters_dropped_reported_ = 0;
+    Clock::time_point broker_absent_since_{};  // epoch while connected
+    Clock::time_point next_absence_report_{};
 };
 
 }  // namespace kmqtt
