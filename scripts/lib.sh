@@ -16,11 +16,12 @@ KORVANE_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   tshark nlohmann-json3-dev
+  libmosquitto-dev mosquitto mosquitto-clients
 )
 # scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
 KORVANE_DEB_BUILD_PACKAGES=(
   build-essential debhelper dpkg-dev
-  cmake qtbase5-dev qtbase5-dev-tools
+  cmake qtbase5-dev qtbase5-dev-tools libmosquitto-dev
 )
 # The packaging stage of scripts/test: checking an install and the packages.
 KORVANE_PACKAGING_CHECK_PACKAGES=(

@@ -60,7 +60,7 @@ check "debian/changelog names the program's version $program" \
 for package in libkorvane1 libkorvane-dev; do
   check "$package: version $library" package_version "$package" "$library"
 done
-for package in tavelin-meters korvane-sim korvane-tools; do
+for package in tavelin-meters korvane-sim korvane-tools korvane-mqtt; do
   check "$package: version $program" package_version "$package" "$program"
 done
 check "libkorvane1: shlibs name the library's version" \

@@ -22,7 +22,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include/korvane.h \
          lib/cmake/korvane/korvaneConfig.cmake lib/cmake/korvane/korvaneConfigVersion.cmake \
          lib/cmake/korvane/korvaneTargets.cmake lib/pkgconfig/korvane.pc \
-         bin/tavelin-meters bin/korvane-sim bin/korvane \
+         bin/tavelin-meters bin/korvane-sim bin/korvane bin/korvane-mqtt share/man/man1/korvane-mqtt.1 \
          share/applications/tavelin-meters.desktop \
          share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 share/man/man1/korvane.1 \
          share/bash-completion/completions/korvane share/bash-completion/completions/korvane-sim \
@@ -53,7 +53,7 @@ metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 check "one AppStream file" test "${#metainfo[@]}" = 1 -a -f "${metainfo[0]}"
 check "appstreamcli validate --no-net" appstreamcli validate --no-net "${metainfo[0]}"
 version=$(sed -n 's/^project(tavelin_meters VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")
-for page in tavelin-meters korvane-sim korvane; do
+for page in tavelin-meters korvane-sim korvane korvane-mqtt; do
   check "man page $page.1 without warnings" sh -c \
     "LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l '$prefix/share/man/man1/$page.1' 2>&1 >/dev/null | (! grep .)"
   check "man page $page.1 carries version $version and a date" \
@@ -76,6 +76,8 @@ done
 check "installed korvane-sim starts" test -n "$port"
 check "installed korvane client pings it" \
   "$prefix/bin/korvane" --send-port "$port" --recv-port 0 ping --timeout-ms 2000
+check "installed korvane-mqtt names the installed library's version" sh -c \
+  "'$prefix/bin/korvane-mqtt' --version | grep -qxF 'Korvane Library v1.1.166.0 - 2019-11-04 (12:05:48) - VXN'"
 
 expect_firmware() { # expect_firmware PROGRAM: it prints both version texts
   "$@" "$port" >"$work/consumer.out" 2>&1 || { cat "$work/consumer.out"; return 1; }

@@ -35,6 +35,7 @@
 #include "mainwindow.h"
 #include "mylabel.h"
 #include "pointerhider.h"
+#include "tavelin_version.h"
 #include "ui_mainwindow.h"
 #include "vxnanalogclock.h"
 #include "vxndigitalclock.h"
@@ -247,7 +248,7 @@ private slots:
         prepareStore();
         MainWindow w;
 
-        QVERIFY(w.ui->footerlabel->text().endsWith(QStringLiteral(" - version 1.0.10.0")));
+        QVERIFY(w.ui->footerlabel->text().endsWith(QStringLiteral(" - version " TAVELIN_VERSION_TEXT)));
         QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Zorbel"));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Tavelin Meters"));
 

@@ -183,17 +183,10 @@ int run_send(const Common &common, const std::vector<std::string> &args)
     const Command *command = find_command(words[0]);
     if (!command)
         throw UsageError("unknown command '" + words[0] + "' ('korvane send --list' lists them)", me);
-    const std::size_t given = words.size() - 1;
-    if (given != command->args.size())
-        throw UsageError(std::string(command->name) + " takes " + std::to_string(command->args.size()) +
-                             " argument(s), not " + std::to_string(given) + ": " + command_synopsis(*command),
-                         me);
     std::vector<int> values;
-    for (std::size_t i = 0; i < given; ++i) {
-        const Arg &a = command->args[i];
-        values.push_back(
-            static_cast<int>(whole_number(words[i + 1], std::string(command->name) + " " + a.name, a.min, a.max, me)));
-    }
+    const std::string refused = check_command_args(*command, {words.begin() + 1, words.end()}, values);
+    if (!refused.empty())
+        throw UsageError(refused, me);
 
     Link link(false);
     if (!open_link(link, common))

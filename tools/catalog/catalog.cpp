@@ -195,6 +195,24 @@ bool parse_request(const std::string &text, int &id)
     return false;
 }
 
+const std::vector<int> &state_request_ids()
+{
+    static const std::vector<int> ids = {
+        KORVANE_ID_MODULE_SOURCE,
+        KORVANE_ID_MODULE_ON,
+        KORVANE_ID_FADER,
+        KORVANE_ID_CONFIG_ON,
+        KORVANE_ID_CONFIG_SILENCE_DETECTION,
+        KORVANE_ID_VOICE_TRACK,
+        KORVANE_ID_ON_AIR,
+        KORVANE_ID_NON_STOP,
+        KORVANE_ID_SILENCE,
+        KORVANE_ID_MIC_ON,
+        KORVANE_ID_CRM_MUTE,
+    };
+    return ids;
+}
+
 const std::vector<Command> &all_commands()
 {
     return kCommands;
@@ -220,6 +238,23 @@ std::string command_synopsis(const Command &command)
     return text;
 }
 
+std::string check_command_args(const Command &command, const std::vector<std::string> &words, std::vector<int> &values)
+{
+    values.clear();
+    if (words.size() != command.args.size())
+        return std::string(command.name) + " takes " + std::to_string(command.args.size()) + " argument(s), not " +
+               std::to_string(words.size()) + ": " + command_synopsis(command);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const Arg &a = command.args[i];
+        long value = 0;
+        if (!parse_integer(words[i], value) || value < a.min || value > a.max)
+            return std::string(command.name) + " " + a.name + ": '" + words[i] + "' is not a whole number from " +
+                   std::to_string(a.min) + " to " + std::to_string(a.max);
+        values.push_back(static_cast<int>(value));
+    }
+    return {};
+}
+
 bool parse_integer(const std::string &text, long &value)
 {
     if (text.empty())
@@ -243,16 +278,6 @@ bool parse_integer(const std::string &text, long &value)
     errno = 0;
     value = std::strtol(text.c_str(), nullptr, base);
     return errno != ERANGE;
-}
-
-const std::vector<int> &state_request_ids()
-{
-    static const std::vector<int> ids = {
-        KORVANE_ID_MODULE_SOURCE, KORVANE_ID_MODULE_ON, KORVANE_ID_FADER,   KORVANE_ID_CONFIG_ON,
-        KORVANE_ID_CONFIG_SILENCE_DETECTION, KORVANE_ID_VOICE_TRACK, KORVANE_ID_ON_AIR, KORVANE_ID_NON_STOP,
-        KORVANE_ID_SILENCE, KORVANE_ID_MIC_ON, KORVANE_ID_CRM_MUTE,
-    };
-    return ids;
 }
 
 }  // namespace kcli

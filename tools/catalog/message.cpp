@@ -101,24 +101,6 @@ std::string values_text(const Message &m, const IdInfo &info)
     return {};
 }
 
-std::string json_string(const std::string &s)
-{
-    std::string out = "\"";
-    for (const char ch : s) {
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (static_cast<unsigned char>(ch) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", ch);
-            out += esc;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 std::string json_values(const Message &m, const IdInfo &info)
 {
     switch (info.block) {
@@ -169,6 +151,24 @@ std::string json_values(const Message &m, const IdInfo &info)
 }
 
 }  // namespace
+
+std::string json_string(const std::string &s)
+{
+    std::string out = "\"";
+    for (const char ch : s) {
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (static_cast<unsigned char>(ch) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", ch);
+            out += esc;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
 
 Message copy_event(const korvane_event &event)
 {

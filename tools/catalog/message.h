@@ -1,7 +1,7 @@
 // A reply or event copied out of the library's callback, and its text and
 // JSON forms.
-#ifndef CLI_MESSAGE_H
-#define CLI_MESSAGE_H
+#ifndef TOOLS_MESSAGE_H
+#define TOOLS_MESSAGE_H
 
 #include "catalog.h"
 
@@ -35,10 +35,13 @@ std::string text_line(const Message &m, bool with_time);
 // One JSON object on one line.
 std::string json_line(const Message &m);
 
+// `text` as a quoted JSON string.
+std::string json_string(const std::string &text);
+
 // Local time to the millisecond: "2024-05-06 14:03:07.042" or, for JSON,
 // "2024-05-06T14:03:07.042+02:00".
 std::string local_time_text(std::chrono::system_clock::time_point t, bool iso);
 
 }  // namespace kcli
 
-#endif  // CLI_MESSAGE_H
+#endif  // TOOLS_MESSAGE_H

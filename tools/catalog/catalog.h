@@ -1,7 +1,7 @@
 // What the korvane tool knows by name: the ids the library delivers and
 // requests, and the commands it can send with their argument ranges.
-#ifndef CLI_CATALOG_H
-#define CLI_CATALOG_H
+#ifndef TOOLS_CATALOG_H
+#define TOOLS_CATALOG_H
 
 #include "korvane.h"
 
@@ -36,6 +36,8 @@ bool is_requestable(int id);
 int reply_id_for(int request_id);
 // A request given as NAME or NUMBER; false when there is no such request.
 bool parse_request(const std::string &text, int &id);
+// The mixer's whole state as the display asks for it, in its order.
+const std::vector<int> &state_request_ids();
 
 struct Arg {
     const char *name;
@@ -55,13 +57,13 @@ const std::vector<Command> &all_commands();
 const Command *find_command(const std::string &name);
 // "remote-on MODULE(0-7) ACTION(0-255)"
 std::string command_synopsis(const Command &command);
-
-// The requests a display makes at start for the mixer's whole state, in its order.
-const std::vector<int> &state_request_ids();
+// Checks the argument words of `command` (count, whole numbers, ranges) and
+// fills `values`; returns "" when they pass, otherwise the reason.
+std::string check_command_args(const Command &command, const std::vector<std::string> &words, std::vector<int> &values);
 
 // A whole decimal or 0x-hex integer with an optional sign.
 bool parse_integer(const std::string &text, long &value);
 
 }  // namespace kcli
 
-#endif  // CLI_CATALOG_H
+#endif  // TOOLS_CATALOG_H
