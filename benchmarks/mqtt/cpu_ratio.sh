@@ -10,18 +10,8 @@ set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 seconds=${2:-60}
 runs=${3:-5}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/bench_common.sh"
 
-free_port() {
-  python3 -c "import socket,sys; s=socket.socket(socket.AF_INET, getattr(socket, sys.argv[1])); s.bind(('127.0.0.1',0)); print(s.getsockname()[1])" "$1"
-}
 cpu_ns() { # all threads of a process
   cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'
 }
@@ -30,23 +20,15 @@ echo "run  bridge_ms  client_ms  ratio"
 ratios=()
 for ((run = 1; run <= runs; run++)); do
   pids=()
-  broker_port=$(free_port SOCK_STREAM)
-  printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n' "$broker_port" >"$work/m.conf"
-  mosquitto -c "$work/m.conf" &
-  pids+=($!)
-  sim_a=$(free_port SOCK_DGRAM)
-  sim_b=$(free_port SOCK_DGRAM)
-  "$build/tools/sim/korvane-sim" --listen "127.0.0.1:$sim_a" --rate 25 >/dev/null &
-  pids+=($!)
-  "$build/tools/sim/korvane-sim" --listen "127.0.0.1:$sim_b" --rate 25 >/dev/null &
-  pids+=($!)
+  start_broker
+  start_mixer 25
+  sim_a=$sim_port
+  start_mixer 25
+  sim_b=$sim_port
   sleep 0.5
   mosquitto_sub -p "$broker_port" -t 'korvane/#' >/dev/null &
   pids+=($!)
-  "$build/tools/mqtt/korvane-mqtt" --broker "127.0.0.1:$broker_port" --send-port "$sim_a" --recv-port 0 \
-    --meters-hz 10 2>/dev/null &
-  bridge=$!
-  pids+=("$bridge")
+  start_bridge "$sim_a" 10
   "$build/tools/cli/korvane" --send-port "$sim_b" --recv-port 0 monitor --json --meters >/dev/null &
   client=$!
   pids+=("$client")

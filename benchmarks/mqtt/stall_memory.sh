@@ -6,40 +6,20 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 stall=${2:-60}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-free_port() {
-  python3 -c "import socket,sys; s=socket.socket(socket.AF_INET, getattr(socket, sys.argv[1])); s.bind(('127.0.0.1',0)); print(s.getsockname()[1])" "$1"
-}
-rss() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
+. "$(dirname "$0")/bench_common.sh"
 
-broker_port=$(free_port SOCK_STREAM)
-mixer_port=$(free_port SOCK_DGRAM)
-printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n' "$broker_port" >"$work/m.conf"
-mosquitto -c "$work/m.conf" &
-broker=$!
-pids+=("$broker")
-"$build/tools/sim/korvane-sim" --listen "127.0.0.1:$mixer_port" --rate 200 >/dev/null &
-pids+=($!)
+start_broker
+start_mixer 200
 sleep 0.5
-"$build/tools/mqtt/korvane-mqtt" --broker "127.0.0.1:$broker_port" --send-port "$mixer_port" --recv-port 0 \
-  --meters-hz 50 2>"$work/bridge.log" &
-bridge=$!
-pids+=("$bridge")
+start_bridge "$sim_port" 50
 sleep 3
 echo "before the stall: $(rss "$bridge") KiB"
-kill -STOP "$broker"
+kill -STOP "$broker_pid"
 for ((t = 10; t <= stall; t += 10)); do
   sleep 10
   echo "stalled $t s: $(rss "$bridge") KiB"
 done
-kill -CONT "$broker"
+kill -CONT "$broker_pid"
 sleep 15
 echo "15 s after: $(rss "$bridge") KiB"
 sed 's/^/  /' "$work/bridge.log"

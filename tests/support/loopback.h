@@ -19,6 +19,8 @@ bool is_keep_alive(const Bytes &datagram);
 
 // A UDP port on 127.0.0.1 that was free a moment ago.
 uint16_t free_udp_port();
+// The same for TCP (a broker's listener, say).
+uint16_t free_tcp_port();
 
 class UdpPeer
 {

@@ -1,8 +1,14 @@
 #include "catalog.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace kcli {
 
@@ -278,6 +284,24 @@ bool parse_integer(const std::string &text, long &value)
     errno = 0;
     value = std::strtol(text.c_str(), nullptr, base);
     return errno != ERANGE;
+}
+
+std::string ipv4_address_of(const std::string &text)
+{
+    in_addr parsed;
+    if (inet_pton(AF_INET, text.c_str(), &parsed) == 1)
+        return text;
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo *found = nullptr;
+    if (text.empty() || getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return std::string();
+    char dotted[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr, dotted, sizeof dotted);
+    freeaddrinfo(found);
+    return dotted;
 }
 
 }  // namespace kcli

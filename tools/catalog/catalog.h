@@ -61,6 +61,11 @@ std::string command_synopsis(const Command &command);
 // fills `values`; returns "" when they pass, otherwise the reason.
 std::string check_command_args(const Command &command, const std::vector<std::string> &words, std::vector<int> &values);
 
+// The mixer's address for the library, which takes dotted IPv4 text only:
+// TEXT itself when it is such, else the first IPv4 address a lookup of the
+// name gives; "" when there is none.
+std::string ipv4_address_of(const std::string &text);
+
 // A whole decimal or 0x-hex integer with an optional sign.
 bool parse_integer(const std::string &text, long &value);
 

@@ -3,11 +3,6 @@
 #include "catalog.h"
 #include "cli.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -68,20 +63,10 @@ double seconds(const std::string &text, const std::string &what, const std::stri
 
 std::string ipv4_address(const std::string &text, const std::string &command)
 {
-    in_addr parsed;
-    if (inet_pton(AF_INET, text.c_str(), &parsed) == 1)
-        return text;
     // The library takes dotted text only; a name is looked up here.
-    addrinfo hints;
-    std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo *found = nullptr;
-    if (text.empty() || getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || !found)
+    const std::string dotted = ipv4_address_of(text);
+    if (dotted.empty())
         throw UsageError("--host: '" + text + "' is not an IPv4 address or a known host name", command);
-    char dotted[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr, dotted, sizeof dotted);
-    freeaddrinfo(found);
     return dotted;
 }
 

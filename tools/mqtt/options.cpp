@@ -2,11 +2,6 @@
 
 #include "catalog.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -31,19 +26,9 @@ long whole_number(const std::string &text, const std::string &what, long min, lo
 // The library takes dotted text only; a name is looked up once, here.
 std::string ipv4_address(const std::string &text)
 {
-    in_addr parsed;
-    if (inet_pton(AF_INET, text.c_str(), &parsed) == 1)
-        return text;
-    addrinfo hints;
-    std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo *found = nullptr;
-    if (text.empty() || getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || !found)
+    const std::string dotted = kcli::ipv4_address_of(text);
+    if (dotted.empty())
         throw Refusal("--host: '" + text + "' is not an IPv4 address or a known host name");
-    char dotted[INET_ADDRSTRLEN] = "";
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr, dotted, sizeof dotted);
-    freeaddrinfo(found);
     return dotted;
 }
 

@@ -3,6 +3,7 @@
 #ifndef TEST_MQTT_TESTING_H
 #define TEST_MQTT_TESTING_H
 
+#include "loopback.h"
 #include "sim_process.h"
 
 #include <mosquitto.h>
@@ -23,19 +24,6 @@
 
 namespace mqtttest {
 
-inline uint16_t free_tcp_port()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 inline bool accepts(uint16_t port)
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -52,7 +40,7 @@ class Broker
 {
 public:
     Broker()
-        : port_(free_tcp_port())
+        : port_(kt::free_tcp_port())
     {
         char dir[] = "/tmp/korvane-mqtt-test-XXXXXX";
         if (mkdtemp(dir))
