@@ -19,7 +19,7 @@ constexpr int kStopWaitMs = 400;
 Bridge::Bridge(Options options)
     : options_(std::move(options))
     , topics_(options_.prefix)
-    , state_(topics_, options_.meters_hz, options_.homeassistant)
+    , state_(topics_, options_.meters_hz, options_.homeassistant, options_.homeassistant_levels, options_.commands)
     , broker_(options_, *this)
 {}
 
@@ -189,6 +189,10 @@ bool Bridge::run()
         switch (state_.supervise(now)) {
         case BridgeState::Change::Online:
             incident("mixer-online", mixer_text());
+            // Names the device's software in Home Assistant; a mixer back
+            // from a restart may run another one.
+            if (korvane_handle h = handle_)
+                korvane_request(h, KORVANE_ID_FIRMWARE_VERSION);
             // The mixer may have changed while silent; a burst just sent
             // (start, broker connect) is fresh enough.
             if (now - last_burst_ >= BridgeState::kOfflineAfter)

@@ -1,19 +1,22 @@
 #include "bridge_state.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 namespace kmqtt {
 
 constexpr std::chrono::milliseconds BridgeState::kOfflineAfter;
 constexpr std::size_t BridgeState::kMaxRefusals;
 
-BridgeState::BridgeState(Topics topics, int meters_hz, bool homeassistant)
+BridgeState::BridgeState(Topics topics, int meters_hz, bool homeassistant, bool ha_levels, bool commands)
     : topics_(std::move(topics))
     , meter_period_(meters_hz > 0 ? std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / meters_hz
                                   : Clock::duration::zero())
     , meters_hz_(meters_hz)
     , homeassistant_(homeassistant)
     , discovery_dirty_(homeassistant)
+    , announce_{homeassistant && ha_levels, commands, ""}
 {}
 
 void BridgeState::mark_dirty(int id)
@@ -28,18 +31,80 @@ bool BridgeState::on_message(const kcli::Message &m, Clock::time_point now)
     if (m.id != KORVANE_ID_METERS) {
         last_[m.id] = m;
         mark_dirty(m.id);
+        if (m.id == KORVANE_ID_MIC_ON)
+            on_mic(m, now);
+        if (m.id == KORVANE_ID_FIRMWARE_VERSION) {
+            const std::string version = std::to_string(m.firmware.major) + "." + std::to_string(m.firmware.minor) +
+                                        "." + std::to_string(m.firmware.build);
+            // The device document carries it: announce again.
+            if (version != announce_.firmware && homeassistant_)
+                discovery_dirty_ = true;
+            announce_.firmware = version;
+        }
         return true;
     }
     const bool was_online = online_;
     seen_meter_ = true;
     last_meter_ = now;
+    if (announce_.levels)
+        on_levels(m, now);
+    const bool levels_due = have_level_peaks_ && now >= next_level_due_;
     if (meter_period_ == Clock::duration::zero())
-        return !was_online;
+        return !was_online || levels_due;
     // Peak hold: a short peak between two meter messages still shows.
     for (int i = 0; i < 6; ++i)
         peaks_[i] = have_peaks_ ? std::max(peaks_[i], m.meters[i]) : m.meters[i];
     have_peaks_ = true;
-    return !was_online || now >= next_meter_due_;
+    return !was_online || now >= next_meter_due_ || levels_due;
+}
+
+void BridgeState::on_mic(const kcli::Message &m, Clock::time_point now)
+{
+    const bool on = m.count > 0 && m.values[0] == 1;
+    // Only off -> on starts the count afresh: the mixer reports "on" again
+    // after every dropout while the microphone stayed open.
+    if (on && !mic_counting_) {
+        mic_since_ = now;
+        next_mic_due_ = now;
+    }
+    if (!on && (mic_counting_ || !mic_known_))
+        mic_dirty_ = true;
+    mic_counting_ = on;
+    mic_known_ = true;
+}
+
+void BridgeState::on_levels(const kcli::Message &m, Clock::time_point now)
+{
+    static constexpr int kChannels[4] = {0, 1, 4, 5};  // program and control room, left and right
+    if (!have_level_peaks_ && now >= next_level_due_)
+        next_level_due_ = now + std::chrono::seconds(1);
+    for (int i = 0; i < 4; ++i)
+        level_peaks_[i] =
+            have_level_peaks_ ? std::max(level_peaks_[i], m.meters[kChannels[i]]) : m.meters[kChannels[i]];
+    have_level_peaks_ = true;
+}
+
+std::string BridgeState::mic_on_time_json(Clock::time_point now) const
+{
+    const long seconds =
+        mic_counting_ ? static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - mic_since_).count())
+                      : 0;
+    return "{\"time\":" + kcli::json_string(kcli::local_time_text(std::chrono::system_clock::now(), true)) +
+           ",\"name\":\"mic-on-time\",\"seconds\":" + std::to_string(seconds) + "}";
+}
+
+std::string BridgeState::levels_json() const
+{
+    static const char *const kKeys[4] = {"pgm_left_db", "pgm_right_db", "crm_left_db", "crm_right_db"};
+    std::string text = "{\"time\":" + kcli::json_string(kcli::local_time_text(std::chrono::system_clock::now(), true)) +
+                       ",\"name\":\"levels\"";
+    for (int i = 0; i < 4; ++i) {
+        char number[32] = "null";
+        if (std::isfinite(level_peaks_[i]))
+            std::snprintf(number, sizeof number, "%.1f", static_cast<double>(level_peaks_[i]));
+        text += ",\"" + std::string(kKeys[i]) + "\":" + number;
+    }
+    return text + "}";
 }
 
 BridgeState::Change BridgeState::supervise(Clock::time_point now)
@@ -64,6 +129,7 @@ void BridgeState::broker_connected()
     std::lock_guard<std::mutex> lock(mutex_);
     status_dirty_ = true;
     discovery_dirty_ = homeassistant_;
+    mic_dirty_ = mic_known_;
     for (const auto &entry : last_)
         mark_dirty(entry.first);
 }
@@ -87,7 +153,7 @@ std::vector<Publication> BridgeState::take(Clock::time_point now, std::size_t ro
         status_dirty_ = false;
     }
     if (discovery_dirty_) {
-        const auto docs = homeassistant_documents(topics_);
+        const auto docs = homeassistant_documents(topics_, announce_);
         if (out.size() + docs.size() <= room) {
             for (const auto &doc : docs)
                 out.push_back({doc.first, doc.second, true, false, -1});
@@ -104,6 +170,24 @@ std::vector<Publication> BridgeState::take(Clock::time_point now, std::size_t ro
         out.push_back({topics_.state(m.id), kcli::json_line(m), true, false, m.id});
     }
     dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<long>(sent));
+
+    if (mic_counting_ && now >= next_mic_due_)
+        mic_dirty_ = true;
+    if (mic_dirty_ && out.size() < room) {
+        out.push_back({topics_.mic_on_time(), mic_on_time_json(now), true, false, -1});
+        mic_dirty_ = false;
+        // On the count's own second marks, however late this one went out.
+        if (mic_counting_)
+            next_mic_due_ = mic_since_ + std::chrono::duration_cast<std::chrono::seconds>(now - mic_since_) +
+                            std::chrono::seconds(1);
+    }
+    if (have_level_peaks_ && now >= next_level_due_) {
+        // A second's levels without room are gone; the next second has its own.
+        if (out.size() < room)
+            out.push_back({topics_.levels(), levels_json(), false, false, -1});
+        have_level_peaks_ = false;
+        next_level_due_ = now + std::chrono::seconds(1);
+    }
 
     if (have_peaks_ && now >= next_meter_due_) {
         if (out.size() < room) {
@@ -137,6 +221,8 @@ void BridgeState::put_back(const Publication &p)
         mark_dirty(p.id);
     else if (p.topic == topics_.status())
         status_dirty_ = true;
+    else if (p.topic == topics_.mic_on_time())
+        mic_dirty_ = true;
     else if (p.retain)
         discovery_dirty_ = homeassistant_;
     else if (p.is_meter)
@@ -152,6 +238,10 @@ Clock::time_point BridgeState::next_deadline(Clock::time_point now) const
         next = std::min(next, last_meter_ + kOfflineAfter);
     if (have_peaks_)
         next = std::min(next, std::max(next_meter_due_, now));
+    if (mic_counting_)
+        next = std::min(next, std::max(next_mic_due_, now));
+    if (have_level_peaks_)
+        next = std::min(next, std::max(next_level_due_, now));
     return next;
 }
 

@@ -7,6 +7,7 @@
 #ifndef MQTT_BRIDGE_STATE_H
 #define MQTT_BRIDGE_STATE_H
 
+#include "homeassistant.h"
 #include "message.h"
 #include "topics.h"
 
@@ -36,7 +37,8 @@ public:
     static constexpr std::chrono::milliseconds kOfflineAfter{3000};
     static constexpr std::size_t kMaxRefusals = 32;
 
-    BridgeState(Topics topics, int meters_hz, bool homeassistant);
+    // `ha_levels` and `commands` choose the Home Assistant entities announced.
+    BridgeState(Topics topics, int meters_hz, bool homeassistant, bool ha_levels = false, bool commands = false);
 
     // A reply or event from the library's reader thread. True when the
     // bridge thread should wake up now: new state, the first meter message
@@ -91,7 +93,23 @@ private:
     std::deque<Clock::time_point> meter_times_;  // of the last meters_hz publications
     unsigned long meters_dropped_ = 0;
 
+    Announce announce_;
+    // The mic-on timer as the display runs it: started by off -> on only.
+    bool mic_counting_ = false;
+    bool mic_known_ = false;  // a mic-on state arrived
+    bool mic_dirty_ = false;  // the broker lacks the latest count
+    Clock::time_point mic_since_{};
+    Clock::time_point next_mic_due_{};
+    // The highest levels since the last levels message, for --homeassistant-levels.
+    float level_peaks_[4] = {};
+    bool have_level_peaks_ = false;
+    Clock::time_point next_level_due_{};
+
     void mark_dirty(int id);
+    void on_mic(const kcli::Message &m, Clock::time_point now);
+    void on_levels(const kcli::Message &m, Clock::time_point now);
+    std::string mic_on_time_json(Clock::time_point now) const;
+    std::string levels_json() const;
 };
 
 }  // namespace kmqtt

@@ -1,5 +1,6 @@
 // korvane-mqtt: mirrors a korvane mixer to an MQTT broker.
 #include "bridge.h"
+#include "homeassistant.h"
 #include "incident.h"
 #include "korvane.h"
 #include "options.h"
@@ -32,6 +33,13 @@ int main(int argc, char **argv)
     case kmqtt::Action::Refuse:
         std::fprintf(stderr, "korvane-mqtt: %s\nTry 'korvane-mqtt --help'.\n", parsed.error.c_str());
         return 2;
+    case kmqtt::Action::RemoveDiscovery: {
+        std::signal(SIGPIPE, SIG_IGN);
+        mosquitto_lib_init();
+        const int status = kmqtt::remove_homeassistant_documents(options);
+        mosquitto_lib_cleanup();
+        return status;
+    }
     case kmqtt::Action::Run: break;
     }
 

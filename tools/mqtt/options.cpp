@@ -107,6 +107,8 @@ std::string usage_text()
            "  --cafile F             use TLS, trusting the certificate authorities in F\n"
            "  --client-id ID         the MQTT client id (default: a random one)\n"
            "  --homeassistant        publish Home Assistant discovery documents\n"
+           "  --homeassistant-levels with them, program and control-room level sensors (once a second)\n"
+           "  --homeassistant-remove remove every Home Assistant document of the prefix, then exit\n"
            "  --version              show the bridge's and the library's version\n"
            "  --help                 show this text\n"
            "\n"
@@ -118,6 +120,7 @@ Parsed parse_options(const std::vector<std::string> &args, Options &o)
 {
     Parsed result;
     bool port_given = false;
+    bool remove_discovery = false;
     std::string password_file;
     try {
         for (std::size_t i = 0; i < args.size(); ++i) {
@@ -184,9 +187,21 @@ Parsed parse_options(const std::vector<std::string> &args, Options &o)
             } else if (name == "--homeassistant") {
                 flag();
                 o.homeassistant = true;
+            } else if (name == "--homeassistant-levels") {
+                flag();
+                o.homeassistant_levels = true;
+            } else if (name == "--homeassistant-remove") {
+                flag();
+                remove_discovery = true;
             } else
                 throw Refusal("unknown option '" + name + "'");
         }
+        if (o.homeassistant_levels && !o.homeassistant)
+            throw Refusal("--homeassistant-levels needs --homeassistant");
+        if (remove_discovery && o.homeassistant)
+            throw Refusal("--homeassistant-remove takes back what --homeassistant announces: give one of them");
+        if (remove_discovery)
+            result.action = Action::RemoveDiscovery;
         if (!password_file.empty() && o.username.empty())
             throw Refusal("--password-file needs --username");
         if (!password_file.empty())

@@ -24,9 +24,11 @@ struct Options {
     std::string cafile;
     std::string client_id;  // empty: the broker's client library picks one
     bool homeassistant = false;
+    bool homeassistant_levels = false;
 };
 
-enum class Action { Run, Help, Version, Refuse };
+// RemoveDiscovery: take back every Home Assistant document of the prefix, then end.
+enum class Action { Run, Help, Version, Refuse, RemoveDiscovery };
 
 struct Parsed {
     Action action = Action::Run;

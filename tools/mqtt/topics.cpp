@@ -2,8 +2,6 @@
 
 #include "message.h"
 
-#include <cctype>
-
 namespace kmqtt {
 
 namespace {
@@ -106,53 +104,6 @@ std::string read_order(const Topics &topics, const std::string &topic, const std
 std::string error_json(const std::string &topic, const std::string &error)
 {
     return "{\"topic\":" + kcli::json_string(topic) + ",\"error\":" + kcli::json_string(error) + "}";
-}
-
-std::vector<std::pair<std::string, std::string>> homeassistant_documents(const Topics &topics)
-{
-    // One device per bridge, named after the prefix so that two studios'
-    // bridges on one broker stay apart.
-    std::string node;
-    for (const char ch : topics.prefix())
-        node += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-    const std::string device = "{\"identifiers\":[" + kcli::json_string("korvane_mqtt_" + node) +
-                               "],\"name\":" + kcli::json_string("Korvane mixer " + topics.prefix()) +
-                               ",\"model\":\"korvane-mqtt bridge\"}";
-    const std::string available = "[{\"topic\":" + kcli::json_string(topics.status()) +
-                                  ",\"value_template\":\"{{ 'online' if value == 'online' else 'offline' }}\"}]";
-
-    struct Sensor {
-        const char *object;
-        const char *name;
-        int id;
-        int index;
-        const char *device_class;  // nullptr: none
-    };
-    const Sensor sensors[] = {
-        {"on_air_1", "On air 1", KORVANE_ID_ON_AIR, 0, nullptr},
-        {"on_air_2", "On air 2", KORVANE_ID_ON_AIR, 1, nullptr},
-        {"mic_on", "Mic on", KORVANE_ID_MIC_ON, 0, nullptr},
-        {"silence", "Silence", KORVANE_ID_SILENCE, 0, "problem"},
-        {"phone", "Phone", KORVANE_ID_PHONE, 0, nullptr},
-        {"crm_mute", "CRM mute", KORVANE_ID_CRM_MUTE, 0, nullptr},
-        {"non_stop", "Non-stop", KORVANE_ID_NON_STOP, 0, nullptr},
-    };
-    std::vector<std::pair<std::string, std::string>> docs;
-    auto add = [&](const std::string &object, const std::string &body) {
-        docs.emplace_back("homeassistant/binary_sensor/korvane_" + node + "/" + object + "/config",
-                          "{" + body + ",\"unique_id\":" + kcli::json_string("korvane_" + node + "_" + object) +
-                              ",\"device\":" + device + "}");
-    };
-    for (const Sensor &s : sensors)
-        add(s.object, "\"name\":" + kcli::json_string(s.name) +
-                          ",\"state_topic\":" + kcli::json_string(topics.state(s.id)) +
-                          ",\"value_template\":\"{{ 'ON' if value_json['values'][" + std::to_string(s.index) +
-                          "] else 'OFF' }}\",\"availability\":" + available +
-                          (s.device_class ? ",\"device_class\":" + kcli::json_string(s.device_class) : ""));
-    add("link", "\"name\":\"Link\",\"state_topic\":" + kcli::json_string(topics.status()) +
-                    ",\"value_template\":\"{{ 'ON' if value == 'online' else 'OFF' }}\""
-                    ",\"device_class\":\"connectivity\",\"entity_category\":\"diagnostic\"");
-    return docs;
 }
 
 }  // namespace kmqtt

@@ -1,6 +1,5 @@
 // Where everything goes on the broker and how payloads read: the topic
-// names under the prefix, incoming requests and commands, refusals, and the
-// Home Assistant discovery documents.
+// names under the prefix, incoming requests and commands, and refusals.
 #ifndef MQTT_TOPICS_H
 #define MQTT_TOPICS_H
 
@@ -24,6 +23,10 @@ public:
     // "korvane/state/module-on"; ids without a name give "id-97".
     std::string state(int id) const { return prefix_ + "/state/" + kcli::id_name(id); }
     std::string meters() const { return prefix_ + "/meters"; }
+    // The bridge's own count, in the style of the mixer's state topics.
+    std::string mic_on_time() const { return prefix_ + "/state/mic-on-time"; }
+    // The highest levels of each second, for recorders that want no more.
+    std::string levels() const { return prefix_ + "/levels"; }
     std::string error() const { return prefix_ + "/error"; }
     std::string requests() const { return prefix_ + "/request/+"; }
     std::string commands() const { return prefix_ + "/command/+"; }
@@ -51,9 +54,6 @@ bool argument_words(const std::string &payload, std::vector<std::string> &words)
 
 // {"topic":"korvane/command/remote-on","error":"..."}
 std::string error_json(const std::string &topic, const std::string &error);
-
-// Home Assistant MQTT discovery: (config topic, document) pairs.
-std::vector<std::pair<std::string, std::string>> homeassistant_documents(const Topics &topics);
 
 }  // namespace kmqtt
 

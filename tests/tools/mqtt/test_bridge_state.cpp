@@ -72,18 +72,19 @@ TEST(BridgeState, StateWaitsForRoomWhileMetersAreDropped)
     EXPECT_EQ(s.meters_dropped(), 1u);
 
     const std::vector<Publication> out = s.take(now, 100);
-    ASSERT_EQ(out.size(), 3u);
+    ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(out[0].topic, "k/status");
     EXPECT_EQ(out[1].topic, "k/state/on-air");
     EXPECT_NE(out[1].payload.find("\"values\":[1]"), std::string::npos) << "the newest value";
     EXPECT_EQ(out[2].topic, "k/state/mic-on");
-    EXPECT_TRUE(out[1].retain && out[2].retain);
+    EXPECT_EQ(out[3].topic, "k/state/mic-on-time") << "the bridge's own count, started by mic-on";
+    EXPECT_TRUE(out[1].retain && out[2].retain && out[3].retain);
 
     // Refused by the broker link: due again; on reconnect everything is.
     s.put_back(out[2]);
     EXPECT_EQ(s.take(now, 100).size(), 1u);
     s.broker_connected();
-    EXPECT_EQ(s.take(now, 100).size(), 3u);
+    EXPECT_EQ(s.take(now, 100).size(), 4u);
 }
 
 TEST(BridgeState, OnlineWhileMetersArriveOfflineAfterThreeSeconds)
