@@ -16,7 +16,7 @@ KORVANE_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   tshark nlohmann-json3-dev
-  libmosquitto-dev mosquitto mosquitto-clients
+  libmosquitto-dev mosquitto mosquitto-clients python3-jinja2
 )
 # scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
 KORVANE_DEB_BUILD_PACKAGES=(
