@@ -128,6 +128,16 @@ TEST_F(HomeAssistant, DocumentsKeepToTheirPlatformsAndTheirTemplatesReadTheBridg
         EXPECT_EQ(seen["states"]["korvane_korvane_module_6_on"], state);
     }
 
+    // Each press of the button toggles non-stop, whichever way it stands.
+    const Json button = document(c, "homeassistant/button/korvane_korvane/non_stop_toggle/config");
+    for (int press = 0; press < 2; ++press) {
+        const Json non_stop = check(c)["states"]["korvane_korvane_non_stop"];
+        const std::size_t pressed = c.count();
+        c.publish(button["command_topic"], button["payload_press"]);
+        ASSERT_TRUE(c.wait_for([](const Received &r) { return r.topic == "korvane/state/non-stop"; }, 5.0, pressed));
+        EXPECT_NE(check(c)["states"]["korvane_korvane_non_stop"], non_stop) << "press " << press;
+    }
+
     // A stopped bridge: everything unavailable but the link, which reads off.
     const std::size_t from = c.count();
     ASSERT_EQ(bridge_.stop(SIGTERM, 2.0).exit_code, 0);
