@@ -25,7 +25,7 @@ KORVANE_DEB_BUILD_PACKAGES=(
 )
 # The packaging stage of scripts/test: checking an install and the packages.
 KORVANE_PACKAGING_CHECK_PACKAGES=(
-  pkg-config desktop-file-utils appstream man-db lintian
+  pkg-config desktop-file-utils appstream man-db lintian systemd
 )
 
 ensure_packages() {

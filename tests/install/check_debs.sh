@@ -52,19 +52,92 @@ while read -r package expectation; do
   esac
 done <"$here/deb-contents.txt"
 
-# ---- versions: the library's packages carry the library's, the others the program's
+# ---- versions: the library's packages carry the library's followed by the
+# source's, so they rise with every release even when the library's own
+# version stays; the others carry the program's
 program=$(sed -n 's/^project(tavelin_meters VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
 library=$(sed -n 's/^project(korvane VERSION \([0-9.]*\).*/\1/p' "$top/library/CMakeLists.txt")
-check "debian/changelog names the program's version $program" \
-  matches "$(cd "$top" && dpkg-parsechangelog -SVersion)" "$program"
+source_version=$(cd "$top" && dpkg-parsechangelog -SVersion)
+check "debian/changelog names the program's version $program" matches "$source_version" "$program"
 for package in libkorvane1 libkorvane-dev; do
-  check "$package: version $library" package_version "$package" "$library"
+  check "$package: version $library+$source_version" \
+    package_version "$package" "$library+$source_version"
 done
+check "libkorvane-dev depends on the libkorvane1 of its own build" \
+  matches "$(dpkg-deb -f "$(deb_of libkorvane-dev)" Depends)" "*libkorvane1 (= $library+$source_version)*"
 for package in tavelin-meters korvane-sim korvane-tools korvane-mqtt; do
   check "$package: version $program" package_version "$package" "$program"
 done
 check "libkorvane1: shlibs name the library's version" \
   sh -c "deb=\$(ls '$debs'/libkorvane1_*.deb) && dpkg-deb -I \"\$deb\" shlibs | grep -qxF 'libkorvane 1 libkorvane1 (>= $library)'"
+
+# ---- the bridge's service across install, upgrade and removal: the
+# package's own maintainer scripts run against stand-ins for the service
+# tools, as on a machine where systemd runs
+controls=$work/mqtt-control
+dpkg-deb -e "$(deb_of korvane-mqtt)" "$controls"
+mkdir -p "$work/fake-bin" "$work/run-systemd"
+for tool in deb-systemd-invoke deb-systemd-helper systemctl; do
+  # As deb-systemd-helper answers for a unit installed but never enabled.
+  printf '#!/bin/sh\necho "%s $*" >>"%s"\ncase " $* " in *" was-enabled "*) exit 1 ;; esac\n' \
+    "$tool" "$work/service.log" >"$work/fake-bin/$tool"
+  chmod +x "$work/fake-bin/$tool"
+done
+service_actions() { # service_actions SCRIPT ARGS...: the starts, stops and enables it asks for
+  local script=$controls/$1
+  shift
+  : >"$work/service.log"
+  if [ -f "$script" ]; then
+    sed "s|/run/systemd/system|$work/run-systemd|g" "$script" >"$work/script"
+    PATH="$work/fake-bin:$PATH" sh "$work/script" "$@" </dev/null || return 1
+  fi
+  grep -E '^deb-systemd-invoke|^deb-systemd-helper.* enable ' "$work/service.log" | tr '\n' ';'
+}
+# script|arguments|what it asks for, in order
+while IFS='|' read -r script arguments wanted; do
+  check "korvane-mqtt: $script $arguments: ${wanted:-nothing started, stopped or enabled}" \
+    eval 'matches "$(service_actions "$script" $arguments)" "$wanted"'
+done <<'EOF'
+preinst|install|
+postinst|configure|
+prerm|upgrade 9.9.9.9|
+preinst|upgrade 1.0.0.0|
+postinst|configure 1.0.0.0|deb-systemd-invoke try-restart korvane-mqtt.service;
+prerm|remove|deb-systemd-invoke stop korvane-mqtt.service;
+EOF
+
+# ---- the shipped units: clean for systemd-analyze, the bridge's confined
+unpacked=$work/unpacked
+for package in korvane-mqtt tavelin-meters; do
+  dpkg-deb -x "$(deb_of "$package")" "$unpacked"
+done
+verify_unit() { # verify_unit [--user] UNIT: no complaint, checked against the unpacked packages
+  local unit=$unpacked/${*: -1} program
+  [ -f "$unit" ] || { echo "no $unit"; return 1; }
+  program=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
+  [ -x "$unpacked$program" ] || { echo "ExecStart=$program: not in the package"; return 1; }
+  mkdir -p "$work/units" "$work/runtime"
+  sed "s|^ExecStart=$program|ExecStart=$unpacked$program|" "$unit" >"$work/units/${unit##*/}"
+  # verify says "ignoring" and still exits 0: any output is a failure
+  XDG_RUNTIME_DIR=$work/runtime MANPATH=$unpacked/usr/share/man \
+    systemd-analyze "${@:1:$#-1}" verify "$work/units/${unit##*/}" >"$work/verify.log" 2>&1
+  cat "$work/verify.log"
+  [ ! -s "$work/verify.log" ]
+}
+check "korvane-mqtt.service: systemd-analyze verify" verify_unit lib/systemd/system/korvane-mqtt.service
+check "tavelin-meters.service: systemd-analyze --user verify" \
+  verify_unit --user usr/lib/systemd/user/tavelin-meters.service
+exposure_at_most() { # exposure_at_most LIMIT UNIT: systemd's exposure score, 0 (confined) to 10
+  local score
+  score=$(systemd-analyze security --offline=true "$2" 2>&1 |
+    sed -n 's/^→ Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+  echo "exposure: ${score:-none}"
+  [ -n "$score" ] && awk -v s="$score" -v l="$1" 'BEGIN { exit !(s <= l) }'
+}
+check "korvane-mqtt.service: exposure at most 2.5" \
+  exposure_at_most 2.5 "$unpacked/lib/systemd/system/korvane-mqtt.service"
+check "korvane-mqtt: the shipped options leave the display's port 18150 free" \
+  grep -q '^KORVANE_MQTT_OPTIONS=.*--recv-port 0[ "]' "$unpacked/etc/default/korvane-mqtt"
 
 # ---- the README's install line takes every package but the debug symbols
 readme_installs() {

@@ -27,7 +27,8 @@ for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include
          share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 share/man/man1/korvane.1 \
          share/bash-completion/completions/korvane share/bash-completion/completions/korvane-sim \
          lib/wireshark/plugins/korvane.lua \
-         share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop; do
+         share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop \
+         lib/systemd/user/tavelin-meters.service; do
   check "installs $f" test -e "$prefix/$f"
 done
 png_size() { # the width and height fields of a PNG header
@@ -49,6 +50,12 @@ check "desktop-file-validate tavelin-meters.desktop" \
   desktop-file-validate "$prefix/share/applications/tavelin-meters.desktop"
 check "desktop-file-validate the autostart example" \
   desktop-file-validate "$prefix/share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop"
+# verify says "ignoring" and still exits 0: any output is a failure
+check "systemd-analyze --user verify tavelin-meters.service" sh -c \
+  "mkdir -p '$work/runtime' && XDG_RUNTIME_DIR='$work/runtime' MANPATH='$prefix/share/man' \
+     systemd-analyze --user verify '$prefix/lib/systemd/user/tavelin-meters.service' 2>&1 | (! grep .)"
+check "the user unit starts the installed program" \
+  grep -qx "ExecStart=$prefix/bin/tavelin-meters" "$prefix/lib/systemd/user/tavelin-meters.service"
 metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 check "one AppStream file" test "${#metainfo[@]}" = 1 -a -f "${metainfo[0]}"
 check "appstreamcli validate --no-net" appstreamcli validate --no-net "${metainfo[0]}"
@@ -59,6 +66,16 @@ for page in tavelin-meters korvane-sim korvane korvane-mqtt; do
   check "man page $page.1 carries version $version and a date" \
     grep -Eq "^\.TH [^ ]+ 1 \"[0-9]{4}-[0-9]{2}-[0-9]{2}\" \"$page $version\"" "$prefix/share/man/man1/$page.1"
 done
+rendered() { LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$prefix/share/man/man1/$1.1" 2>/dev/null; }
+pastes_as_written() { rendered tavelin-meters | grep -qF "printf '[General]\ndisplay_only=true\n' \\"; }
+check "tavelin-meters.1: the printf example pastes as written" pastes_as_written
+indent_of() { # indent_of PAGE TEXT: the indent of the rendered line starting with TEXT
+  rendered "$1" | awk -v text="$2" '{ indent = match($0, /[^ ]/) - 1 }
+    indent >= 0 && index($0, text) == indent + 1 { print indent; exit }'
+}
+check "korvane-mqtt.1: the text after the state JSON keeps its paragraph's indent" sh -c \
+  "test -n '$(indent_of korvane-mqtt "(one line).")' &&
+   test '$(indent_of korvane-mqtt "(one line).")' = '$(indent_of korvane-mqtt "Retained. For every reply")'"
 
 # ---- a program of someone else's against the installed library
 # The file exists before the simulator does: the loop below may read it
