@@ -104,7 +104,7 @@ private:
     quint16 portSetting(QSettings &settings, const QString &key, quint16 fallback);
     // What a write of the settings store covers.
     enum SettingsPart : unsigned { PlacementSetting = 1, ConnectionSetting = 2 };
-    bool writeSettings(unsigned parts, bool retry = false);
+    void writeSettings(unsigned parts, bool retry = false);
     void retrySettings();
     static QString unsavedReason(const QString &path, int status);
     void writePlacement(QSettings &settings);

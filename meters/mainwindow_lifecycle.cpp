@@ -284,7 +284,7 @@ QString MainWindow::settingsStorePath()
 // until then the studio's system-wide defaults (/etc/xdg) keep applying.
 // Parts whose write failed are written again with every later write and
 // every minute, and the face says so until one succeeds.
-bool MainWindow::writeSettings(unsigned parts, bool retry)
+void MainWindow::writeSettings(unsigned parts, bool retry)
 {
     parts |= unsavedSettings;
     QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
@@ -300,7 +300,7 @@ bool MainWindow::writeSettings(unsigned parts, bool retry)
         unsavedSettings = 0;
         settingsRetryTimer->stop();
         settingsNotice->hide();
-        return true;
+        return;
     }
     // The minute's retries add no line of their own.
     if (!retry)
@@ -309,7 +309,6 @@ bool MainWindow::writeSettings(unsigned parts, bool retry)
     unsavedSettings = parts;
     settingsNotice->show();
     settingsRetryTimer->start(settingsRetryMs);
-    return false;
 }
 
 void MainWindow::retrySettings()
