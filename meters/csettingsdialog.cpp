@@ -7,6 +7,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QToolTip>
 
 #include "incidentlog.h"
@@ -55,6 +56,19 @@ public:
 };
 
 const char *const badPortStyle = "QLineEdit { border: 2px solid red; }";
+
+// Digits and dots that are not four numbers: the resolver would read
+// "48164" as 0.0.188.36 and "10.1" as 10.0.0.1, an address nobody meant. No
+// host name is all digits at its end, so nothing real is refused.
+bool shorthandAddress(const QString &text)
+{
+    static const QRegularExpression digitsAndDots(QStringLiteral("^[0-9.]+$"));
+    const QString host = text.trimmed();
+    if (!digitsAndDots.match(host).hasMatch())
+        return false;
+    QHostAddress address;
+    return !(address.setAddress(host) && host.count(QLatin1Char('.')) == 3);
+}
 
 }  // namespace
 
@@ -138,6 +152,10 @@ void CSettingsDialog::on_buttonBox_accepted()
     // looked up until both fields hold a port.
     if (!checkPorts())
         return;
+    if (shorthandAddress(ui->UdpHostEdit->text())) {
+        showLookupFailure(tr("partial address"));
+        return;
+    }
     // The dialog stays open until the lookup answers in lookedUp.
     QHostInfo::lookupHost(ui->UdpHostEdit->text(), this, &CSettingsDialog::lookedUp);
 }

@@ -8,7 +8,8 @@
 // (not the store's own NAME.lock, which QSettings takes while it writes).
 // Two instances on one store would fight over the receive port and
 // overwrite each other's settings. A lock left by a crashed instance (its
-// process is gone) is taken over.
+// process is gone) or left empty by a power cut is taken over at once, so
+// a display restarted by its service manager comes straight back.
 class InstanceLock
 {
 public:
@@ -21,6 +22,9 @@ public:
     QString path() const { return lockPath; }
 
 private:
+    bool unnamedLockIsLeftOver() const;
+    static const int unnamedLockGraceMs = 1000;
+
     QString lockPath;
     QLockFile lock;
     qint64 holderPid = 0;

@@ -15,6 +15,8 @@ int main(int argc, char *argv[])
     const int answered = answerInformationOptions(argc, argv);
     if (answered >= 0)
         return answered;
+    // Before anything of Qt's may complain: one line shape on stderr.
+    routeQtMessagesToIncidents();
 
     // A double autostart must not open a second window on the same store.
     InstanceLock lock(MainWindow::settingsStorePath());

@@ -102,13 +102,20 @@ private:
     void createTimers();
     void loadSettings();
     quint16 portSetting(QSettings &settings, const QString &key, quint16 fallback);
-    void saveSettings();
-    void savePlacement();
+    // What a write of the settings store covers.
+    enum SettingsPart : unsigned { PlacementSetting = 1, ConnectionSetting = 2 };
+    void writeSettings(unsigned parts, bool retry = false);
+    void retrySettings();
+    static QString unsavedReason(const QString &path, int status);
     void writePlacement(QSettings &settings);
+    void writeConnection(QSettings &settings);
 
     // studio screen: full screen and the pointer
     void setUpStudioScreen();
     void toggleFullScreen();
+    // Leaving full screen: the normal geometry arrives later from the
+    // window system, and is stored once it has.
+    void placementSettled();
 
     // event intake (reader thread)
     // What the GUI thread is asked to do once an event's values are taken;
@@ -140,9 +147,13 @@ private:
     void mixerHostLookedUp(const QHostInfo &info, int generation);
     void openHandle();
     void requestMixerState();
-    // A failure shown on the face under the status pill and in the title.
-    void showFailure(const QString &face, const QString &title);
+    // A failure shown on the face under the status pill and in the title:
+    // the subject (a host name, a port) between its lead and its tail. A
+    // long subject shrinks the font, then loses its middle, never the words
+    // around it.
+    void showFailure(const QString &lead, const QString &subject, const QString &tail, const QString &title);
     void clearFailure();
+    void fitFailureNotice();
 
     // studio safeguards: clock synchronisation and display-only mode
     void createNotices();
@@ -227,6 +238,15 @@ private:
     QTimer *clockSyncTimer = nullptr;    // every 10 s
     QLabel *failureNotice = nullptr;
     QLabel *clockSyncNotice = nullptr;
+    QLabel *settingsNotice = nullptr;
+    QString failureLead;
+    QString failureSubject;
+    QString failureTail;
+    int failureNoticeFullPixels = 0;  // the notice's font size before any shrinking
+    // Settings parts whose last write failed, written again every minute.
+    unsigned unsavedSettings = 0;
+    QTimer *settingsRetryTimer = nullptr;
+    QTimer *placementSettleTimer = nullptr;
     QString plainTitle;
     bool openFailureReported = false;
     int clockSyncShown = -1;  // -1 unknown, else whether it was synchronised

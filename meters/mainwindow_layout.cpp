@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <QResizeEvent>
+#include <QTimer>
 
 #include "mylabel.h"
 #include "ui_mainwindow.h"
@@ -62,6 +63,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     // The paint that follows every resize does the work.
     windowSize = event->size();
     layoutDirty = true;
+    if (placementSettleTimer && placementSettleTimer->isActive())
+        placementSettleTimer->start();
 }
 
 void MainWindow::relayout()

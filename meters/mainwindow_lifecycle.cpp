@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QColor>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QKeySequence>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -32,6 +35,8 @@ const int versionBuild = TAVELIN_VERSION_BUILD;
 const int versionRevision = TAVELIN_VERSION_REVISION;
 
 const char *const defaultRemoteHost = "127.0.0.1";
+
+const int settingsRetryMs = 60000;
 
 }  // namespace
 
@@ -204,11 +209,16 @@ void MainWindow::createTimers()
     clockSyncTimer = new QTimer(this);
     connect(clockSyncTimer, &QTimer::timeout, this, &MainWindow::checkClockSync);
     clockSyncTimer->start(10000);
+    settingsRetryTimer = new QTimer(this);
+    settingsRetryTimer->setSingleShot(true);
+    connect(settingsRetryTimer, &QTimer::timeout, this, &MainWindow::retrySettings);
 }
 
 MainWindow::~MainWindow()
 {
-    saveSettings();
+    // The connection keys only if an accepted dialog's write failed: the
+    // system-wide defaults stay in force otherwise.
+    writeSettings(PlacementSetting);
     // Returns only once the reader thread can no longer call back.
     korvane_close(handle);
     handle = nullptr;
@@ -268,22 +278,66 @@ QString MainWindow::settingsStorePath()
     return QSettings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName)).fileName();
 }
 
-void MainWindow::saveSettings()
+// Placement (screen, geometry, full screen) is written at quit and right
+// when full screen changes, so it survives a power cut. The connection keys
+// go into the user's store only when the user accepts the settings dialog:
+// until then the studio's system-wide defaults (/etc/xdg) keep applying.
+// Parts whose write failed are written again with every later write and
+// every minute, and the face says so until one succeeds.
+void MainWindow::writeSettings(unsigned parts, bool retry)
 {
+    parts |= unsavedSettings;
     QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
-    writePlacement(settings);
+    if (parts & PlacementSetting)
+        writePlacement(settings);
+    if (parts & ConnectionSetting)
+        writeConnection(settings);
+    settings.sync();
+    if (settings.status() == QSettings::NoError) {
+        // The user's own choice, or the end of a spell of failures.
+        if ((parts & ConnectionSetting) || unsavedSettings)
+            logIncident(QStringLiteral("settings-saved"));
+        unsavedSettings = 0;
+        settingsRetryTimer->stop();
+        settingsNotice->hide();
+        return;
+    }
+    // The minute's retries add no line of their own.
+    if (!retry)
+        logIncident(QStringLiteral("settings-unsaved"),
+                    settings.fileName() + QLatin1Char(' ') + unsavedReason(settings.fileName(), settings.status()));
+    unsavedSettings = parts;
+    settingsNotice->show();
+    settingsRetryTimer->start(settingsRetryMs);
+}
+
+void MainWindow::retrySettings()
+{
+    writeSettings(0, true);
+}
+
+// The store's own status says only "access" or "format": a trial write of a
+// scratch file beside it gives the system's reason (no folder, permission,
+// read-only, no space).
+QString MainWindow::unsavedReason(const QString &path, int status)
+{
+    if (status == QSettings::FormatError)
+        return QStringLiteral("format error");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile trial(path);
+    trial.setDirectWriteFallback(false);
+    if (!trial.open(QIODevice::WriteOnly))
+        return trial.errorString();
+    trial.cancelWriting();
+    return QStringLiteral("write failed");
+}
+
+void MainWindow::writeConnection(QSettings &settings)
+{
     settings.setValue(QStringLiteral("udp_send"), static_cast<int>(static_cast<quint16>(udpSendPort)));
     settings.setValue(QStringLiteral("udp_recv"), static_cast<int>(static_cast<quint16>(udpRecvPort)));
     settings.setValue(QStringLiteral("use_default_ports"), useDefaultPorts);
     settings.setValue(QStringLiteral("remote_host"), remoteHost);
-}
-
-// Screen and geometry (with the full-screen state) are also written on their
-// own, right when they change, so they survive a power cut.
-void MainWindow::savePlacement()
-{
-    QSettings settings(QString::fromLatin1(organisationName), QString::fromLatin1(applicationName));
-    writePlacement(settings);
 }
 
 void MainWindow::writePlacement(QSettings &settings)

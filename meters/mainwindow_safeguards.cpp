@@ -1,9 +1,12 @@
-// What keeps a wall display honest and harmless: failures and an
-// unsynchronised clock shown on the face, and the display-only mode.
+// What keeps a wall display honest and harmless: failures, an
+// unsynchronised clock and unsaved settings shown on the face, and the
+// display-only mode.
 #include "mainwindow.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QStringList>
 
 #include "clocksync.h"
 #include "incidentlog.h"
@@ -17,6 +20,11 @@ const QRect failureNoticeRect(336, 55, 414, 28);
 const int failureNoticePixels = 19;
 const QRect clockSyncNoticeRect(431, 232, 244, 24);
 const int clockSyncNoticePixels = 15;
+// Below the mic timer, inside the circle too.
+const QRect settingsNoticeRect(431, 414, 244, 24);
+const int settingsNoticePixels = 15;
+// A long failure subject may shrink the notice's font this far, no further.
+const int leastFailurePercent = 70;
 
 // Amber on near-black: about 10:1, legible across the room.
 const char *const noticeStyle =
@@ -35,7 +43,8 @@ QLabel *createNotice(QWidget *window)
     return notice;
 }
 
-void placeNotice(QLabel *notice, const QRect &design, int pixels, float scale, int x0, int y0)
+// Returns the font's pixel size there.
+int placeNotice(QLabel *notice, const QRect &design, int pixels, float scale, int x0, int y0)
 {
     const double s = static_cast<double>(scale);
     notice->setGeometry(static_cast<int>(design.x() * s) + x0, static_cast<int>(design.y() * s) + y0,
@@ -43,6 +52,16 @@ void placeNotice(QLabel *notice, const QRect &design, int pixels, float scale, i
     QFont font = notice->font();
     font.setPixelSize(qMax(1, static_cast<int>(pixels * s)));
     notice->setFont(font);
+    return font.pixelSize();
+}
+
+QString joinedWords(const QString &lead, const QString &subject, const QString &tail)
+{
+    QStringList words;
+    for (const QString &part : {lead, subject, tail})
+        if (!part.isEmpty())
+            words << part;
+    return words.join(QLatin1Char(' '));
 }
 
 }  // namespace
@@ -52,15 +71,53 @@ void MainWindow::createNotices()
     failureNotice = createNotice(this);
     clockSyncNotice = createNotice(this);
     clockSyncNotice->setText(tr("CLOCK NOT SYNCHRONISED"));
+    settingsNotice = createNotice(this);
+    settingsNotice->setText(tr("SETTINGS NOT SAVED"));
     placeNotices(1.0f, 0, 0);
 }
 
 void MainWindow::placeNotices(float scale, int x0, int y0)
 {
-    placeNotice(failureNotice, failureNoticeRect, failureNoticePixels, scale, x0, y0);
+    failureNoticeFullPixels = placeNotice(failureNotice, failureNoticeRect, failureNoticePixels, scale, x0, y0);
+    fitFailureNotice();
     placeNotice(clockSyncNotice, clockSyncNoticeRect, clockSyncNoticePixels, scale, x0, y0);
+    placeNotice(settingsNotice, settingsNoticeRect, settingsNoticePixels, scale, x0, y0);
     failureNotice->raise();
     clockSyncNotice->raise();
+    settingsNotice->raise();
+}
+
+// Read from across the room: the whole text at full size if it fits, else
+// at a smaller size down to leastFailurePercent, else at that size with the
+// middle of the subject left out.
+void MainWindow::fitFailureNotice()
+{
+    const QString whole = joinedWords(failureLead, failureSubject, failureTail);
+    if (whole.isEmpty())
+        return;
+    const int full = failureNoticeFullPixels;
+    const int least = qMax(1, (full * leastFailurePercent + 99) / 100);
+    // Half a letter's room at either rounded end.
+    const int room = failureNotice->width() - full;
+    QFont font = failureNotice->font();
+    for (int pixels = full; pixels >= least; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).horizontalAdvance(whole) <= room) {
+            failureNotice->setFont(font);
+            failureNotice->setText(whole);
+            return;
+        }
+    }
+    // A stored value may be of any length: only both ends can ever show.
+    QString subject = failureSubject;
+    if (subject.size() > 256)
+        subject = subject.left(128) + QChar(0x2026) + subject.right(128);
+    const QFontMetrics metrics(font);
+    const int subjectRoom =
+        room - metrics.horizontalAdvance(joinedWords(failureLead, QStringLiteral(" "), failureTail));
+    failureNotice->setFont(font);
+    failureNotice->setText(
+        joinedWords(failureLead, metrics.elidedText(subject, Qt::ElideMiddle, qMax(0, subjectRoom)), failureTail));
 }
 
 // A studio clock that drifts is worse than none: say so on the face.

@@ -5,12 +5,14 @@
 
 #include <QKeySequence>
 #include <QShortcut>
+#include <QTimer>
 
 #include "pointerhider.h"
 
 namespace {
 
 const int pointerIdleMs = 3000;
+const int placementSettleMs = 500;
 
 }  // namespace
 
@@ -19,12 +21,31 @@ void MainWindow::setUpStudioScreen()
     auto *fullScreenKey = new QShortcut(QKeySequence(Qt::Key_F11), this);
     connect(fullScreenKey, &QShortcut::activated, this, [this]() { toggleFullScreen(); });
     pointerHider = new PointerHider(this, pointerIdleMs);
+    placementSettleTimer = new QTimer(this);
+    placementSettleTimer->setSingleShot(true);
+    placementSettleTimer->setInterval(placementSettleMs);
+    connect(placementSettleTimer, &QTimer::timeout, this, &MainWindow::placementSettled);
 }
 
 void MainWindow::toggleFullScreen()
 {
+    const bool leaving = isFullScreen();
     // Only the full-screen flag changes: a window maximised before comes back
     // maximised.
     setWindowState(windowState() ^ Qt::WindowFullScreen);
-    savePlacement();
+    if (leaving) {
+        // The geometry is still the full screen's until the window system
+        // answers; stored now it would come back as a screen-sized window.
+        // Each resize meanwhile restarts the wait.
+        placementSettleTimer->start();
+    } else {
+        // The normal geometry is still known: stored at once.
+        placementSettleTimer->stop();
+        writeSettings(PlacementSetting);
+    }
+}
+
+void MainWindow::placementSettled()
+{
+    writeSettings(PlacementSetting);
 }

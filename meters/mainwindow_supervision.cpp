@@ -36,6 +36,15 @@ bool receivePortInUse(quint16 port)
            probe.error() == QAbstractSocket::AddressInUseError;
 }
 
+// A host name no title bar can show whole keeps its start and its end.
+QString elidedForTitle(const QString &text)
+{
+    const int keep = 40;
+    if (text.size() <= 2 * keep + 1)
+        return text;
+    return text.left(keep) + QChar(0x2026) + text.right(keep);
+}
+
 // The first IPv4 answer, as dotted text; empty when there is none.
 QString firstIPv4(const QHostInfo &info)
 {
@@ -101,7 +110,8 @@ void MainWindow::mixerHostLookedUp(const QHostInfo &info, int generation)
     const QString address = info.error() == QHostInfo::NoError ? firstIPv4(info) : QString();
     if (address.isEmpty()) {
         logIncident(QStringLiteral("lookup-failed"), remoteHost);
-        showFailure(tr("MIXER HOST %1 NOT FOUND").arg(remoteHost), tr("mixer host %1 not found").arg(remoteHost));
+        showFailure(tr("MIXER HOST"), remoteHost, tr("NOT FOUND"),
+                    tr("mixer host %1 not found").arg(elidedForTitle(remoteHost)));
         lookupRetryTimer->start(lookupRetryMs);
         return;
     }
@@ -121,11 +131,12 @@ void MainWindow::openHandle()
             openFailureReported = true;
             if (receivePortInUse(recvPort)) {
                 logIncident(QStringLiteral("receive-port-busy"), QString::number(recvPort));
-                showFailure(tr("RECEIVE PORT %1 IN USE").arg(recvPort), tr("receive port %1 in use").arg(recvPort));
+                showFailure(tr("RECEIVE PORT"), QString::number(recvPort), tr("IN USE"),
+                            tr("receive port %1 in use").arg(recvPort));
             } else {
                 logIncident(QStringLiteral("receive-port-busy"),
                             QString::number(recvPort) + QStringLiteral(" cannot-open"));
-                showFailure(tr("CANNOT OPEN RECEIVE PORT %1").arg(recvPort),
+                showFailure(tr("CANNOT OPEN RECEIVE PORT"), QString::number(recvPort), QString(),
                             tr("cannot open receive port %1").arg(recvPort));
             }
         }
@@ -141,9 +152,12 @@ void MainWindow::openHandle()
     requestMixerState();
 }
 
-void MainWindow::showFailure(const QString &face, const QString &title)
+void MainWindow::showFailure(const QString &lead, const QString &subject, const QString &tail, const QString &title)
 {
-    failureNotice->setText(face);
+    failureLead = lead;
+    failureSubject = subject;
+    failureTail = tail;
+    fitFailureNotice();
     failureNotice->show();
     setWindowTitle(plainTitle + QStringLiteral(" \u2013 ") + title);
 }
@@ -152,6 +166,9 @@ void MainWindow::clearFailure()
 {
     failureNotice->hide();
     failureNotice->clear();
+    failureLead.clear();
+    failureSubject.clear();
+    failureTail.clear();
     setWindowTitle(plainTitle);
 }
 
@@ -253,6 +270,5 @@ void MainWindow::onSetUdpPorts(qint16 udp_send_port, qint16 udp_recv_port, bool 
     remoteHost = remote_host;
     // Written at once: a logout or shutdown must not bring back the old
     // mixer on the next start.
-    saveSettings();
-    logIncident(QStringLiteral("settings-saved"));
+    writeSettings(ConnectionSetting);
 }

@@ -68,7 +68,7 @@ TEST(Churn, OpenCloseUnderTrafficLeavesNoThreadOrDescriptor)
     EXPECT_GE(opened, 450);
     EXPECT_GT(counter.n.load(), 0) << "traffic reached the callbacks";
 
-    EXPECT_EQ(count_entries_settled("/proc/self/task", threads_before), threads_before);
+    EXPECT_LE(count_entries_settled("/proc/self/task", threads_before), threads_before);
     EXPECT_EQ(count_entries("/proc/self/fd"), fds_before);
 }
 
@@ -144,7 +144,7 @@ TEST(Churn, CommandsFromManyThreadsWhileEventsArriveAndLoggingToggles)
     // loopback may drop under pressure; most must arrive, each one whole
     EXPECT_GE(commands.load(), 700);
     EXPECT_EQ(korvane_close(h), 0);
-    EXPECT_EQ(count_entries_settled("/proc/self/task", threads_before), threads_before);
+    EXPECT_LE(count_entries_settled("/proc/self/task", threads_before), threads_before);
     EXPECT_EQ(count_entries("/proc/self/fd"), fds_before);
 }
 

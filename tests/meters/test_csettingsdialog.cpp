@@ -112,6 +112,7 @@ private slots:
     void okResolvesLocalhostThenEmitsAndAccepts();
     void okWithUnresolvableHostStaysOpen();
     void okWithEmptyHostStaysOpen();
+    void okWithShorthandAddressStaysOpen();
     void lookupWithoutAddressStaysOpen();
     void okWithUnusablePortLooksNothingUp();
     void onlyIPv4AnswersAreUsed();
@@ -386,6 +387,26 @@ void TestCSettingsDialog::okWithEmptyHostStaysOpen()
     QCoreApplication::processEvents();
     QCOMPARE(s.ports.count(), 0);
     QVERIFY(s.d.isVisible());
+}
+
+void TestCSettingsDialog::okWithShorthandAddressStaysOpen()
+{
+    // The resolver would take these as 0.0.188.36, 10.0.0.1 and 192.168.0.1.
+    for (const char *host : {"48164", "10.1", " 192.168.1 "}) {
+        ShownDialog s(1, 2, false, QString::fromLatin1(host));
+        button(s.d, QDialogButtonBox::Ok)->click();
+        QLabel *failure = s.d.findChild<QLabel *>(QStringLiteral("lookupFailure"));
+        QTRY_VERIFY2(failure->isVisible(), host);
+        QCOMPARE(failure->text(), QStringLiteral("Lookup failed: partial address"));
+        QTest::qWait(50);
+        QCOMPARE(s.ports.count(), 0);
+        QVERIFY(s.d.isVisible());
+    }
+    // A whole address still goes through.
+    ShownDialog s(1, 2, false, QStringLiteral("192.0.2.7"));
+    button(s.d, QDialogButtonBox::Ok)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s.ports.count(), 1, 10000);
+    QCOMPARE(s.ports.first().at(3).toString(), QStringLiteral("192.0.2.7"));
 }
 
 void TestCSettingsDialog::lookupWithoutAddressStaysOpen()

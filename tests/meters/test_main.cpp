@@ -1,13 +1,18 @@
 // The real tavelin-meters program, offscreen, against korvane-sim: the
-// information options, the end on a signal, one instance per settings store.
+// information options, the end on a signal, one instance per settings store,
+// the shape of its stderr.
 #include "library_link.h"
 #include "sim_process.h"
 #include "tavelin_version.h"
 
 #include <signal.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <ctime>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -115,4 +120,66 @@ TEST_F(Program, EndsInOrderOnSignalsAndRunsOncePerStore)
     Finished interrupted = third.stop(SIGINT);
     EXPECT_EQ(interrupted.exit_code, 0) << interrupted.err;
     EXPECT_NE(interrupted.err.find(" quit SIGINT\n"), std::string::npos) << interrupted.err;
+
+    // Restarted by the service manager right after a crash, or after a power
+    // cut that left the lock file empty: it starts at once, both times.
+    const std::string lock = store + ".instance.lock";
+    SimProcess crashing(program);
+    ASSERT_TRUE(crashing.spawn({}));
+    for (int i = 0; i < 200 && read_file(lock).find(std::to_string(crashing.pid()) + "\n") != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    crashing.stop(SIGKILL);
+    auto starts = [](const char *what) {
+        // Killed after the time; a refused start ends at once.
+        Finished restarted = simtest::run_program(program, {}, 3.0);
+        EXPECT_EQ(restarted.err.find("already running"), std::string::npos) << what << "\n" << restarted.err;
+        EXPECT_NE(restarted.err.find(" started "), std::string::npos) << what << "\n" << restarted.err;
+    };
+    starts("after a crash");
+    std::ofstream(lock, std::ios::trunc).close();
+    const timeval long_ago[2] = {{std::time(nullptr) - 60, 0}, {std::time(nullptr) - 60, 0}};
+    ASSERT_EQ(utimes(lock.c_str(), long_ago), 0);
+    starts("after a power cut");
+}
+
+// Qt's own complaints, a stored host of 200 KB and a store that cannot be
+// written: every line on stderr has the incident shape and at most 512
+// bytes, and the failed save at quit is said before the quit.
+TEST_F(Program, StderrHasOneLineShapeAndSaysAnUnsavedStore)
+{
+    unsetenv("XDG_RUNTIME_DIR");
+    // The studio's defaults name the mixer; the user's folder is a file.
+    setenv("XDG_CONFIG_DIRS", (dir.path() + "/xdg").c_str(), 1);
+    ASSERT_EQ(system(("mkdir -p '" + dir.path() + "/xdg' && mv '" + dir.path() + "/config/Zorbel' '" + dir.path() +
+                      "/xdg/' && echo > '" + dir.path() + "/blocker'")
+                         .c_str()),
+              0);
+    setenv("XDG_CONFIG_HOME", (dir.path() + "/blocker/config").c_str(), 1);
+    std::ofstream(dir.path() + "/xdg/Zorbel/Tavelin Meters.conf", std::ios::app)
+        << "remote_host=" << std::string(200000, 'a') << ".invalid\n";
+
+    SimProcess meters(program);
+    ASSERT_TRUE(meters.spawn({}));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    Finished ended = meters.stop(SIGTERM);
+    unsetenv("XDG_CONFIG_DIRS");
+    EXPECT_EQ(ended.exit_code, 0) << ended.err.substr(0, 4000);
+
+    const std::regex shape(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} [a-z-]+( .*)?)");
+    std::istringstream lines(ended.err);
+    std::vector<std::string> seen;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, shape)) << line.substr(0, 600);
+        EXPECT_LE(line.size(), 512u) << line.substr(0, 600);
+        seen.push_back(line.substr(line.find(' ') + 1));
+    }
+    auto has = [&seen](const std::string &start) {
+        return std::any_of(seen.begin(), seen.end(), [&](const std::string &l) { return l.rfind(start, 0) == 0; });
+    };
+    EXPECT_TRUE(has("warning QStandardPaths: XDG_RUNTIME_DIR not set")) << ended.err;
+    EXPECT_TRUE(has("lookup-failed aaaa")) << ended.err.substr(0, 4000);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[seen.size() - 2],
+              "settings-unsaved " + dir.path() + "/blocker/config/Zorbel/Tavelin Meters.conf Not a directory");
+    EXPECT_EQ(seen.back(), "quit SIGTERM");
 }

@@ -141,6 +141,11 @@ private:
     std::unique_ptr<FakeMixer> mixer;
     quint16 recvPort = 0;
 
+    static QString systemStoreFolder()
+    {
+        return QFile::decodeName(qgetenv("XDG_CONFIG_DIRS")) + QStringLiteral("/Zorbel");
+    }
+
     // Points the settings store at the fake mixer on fresh ports.
     void prepareStore()
     {
@@ -679,8 +684,7 @@ private slots:
         const QList<QByteArray> sent = mixer->messages();
         QCOMPARE(sent.size(), 7);
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(sent.at(i).toHex(),
-                     QByteArray("a0a004050") + QByteArray::number((i + 5) % 6) + "02000000000000");
+            QCOMPARE(sent.at(i).toHex(), QByteArray("a0a004050") + QByteArray::number((i + 5) % 6) + "02000000000000");
         QCOMPARE(sent.at(6).toHex(), QByteArray("a0a0030a0200000000000000"));
         // The lamp waits for the mixer's answer.
         QCOMPARE(w.moduleLamps[2]->styleSheet(), lamp(3, "grey"));
@@ -766,7 +770,9 @@ private slots:
             QCOMPARE(w.size(), QSize(986, 650));
         }
         QSettings settings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"));
-        QCOMPARE(settings.allKeys().size(), 6);
+        // Only the placement: the connection keys stay the system-wide ones
+        // until the user accepts the settings dialog.
+        QCOMPARE(settings.allKeys(), (QStringList{QStringLiteral("current_screen"), QStringLiteral("geometry")}));
 
         // A screen that no longer exists: the primary screen, then the stored
         // geometry (here none) on top.
@@ -778,6 +784,85 @@ private slots:
             QCOMPARE(w.pos(), QGuiApplication::primaryScreen()->geometry().topLeft());
         }
         settings.clear();
+    }
+
+    // The studio's defaults in /etc/xdg (here XDG_CONFIG_DIRS) apply as long
+    // as the user has not chosen otherwise in the dialog.
+    void systemWideDefaultsKeepApplying()
+    {
+        prepareStore();
+        QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters")).clear();
+        QVERIFY(QDir().mkpath(systemStoreFolder()));
+        const QString systemStore = systemStoreFolder() + QStringLiteral("/Tavelin Meters.conf");
+        auto writeSystemStore = [&](const char *host) {
+            QFile file(systemStore);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QStringLiteral("[General]\nremote_host=%1\nuse_default_ports=false\nudp_send=%2\nudp_recv=%3\n")
+                           .arg(QLatin1String(host))
+                           .arg(mixer->port())
+                           .arg(recvPort)
+                           .toLatin1());
+        };
+        writeSystemStore("127.0.0.2");
+        {
+            MainWindow first;
+            QCOMPARE(first.remoteHost, QStringLiteral("127.0.0.2"));
+        }
+        writeSystemStore("127.0.0.33");
+        {
+            MainWindow next;
+            QCOMPARE(next.remoteHost, QStringLiteral("127.0.0.33"));
+            QCOMPARE(static_cast<quint16>(next.udpSendPort), mixer->port());
+        }
+        QVERIFY(QFile::remove(systemStore));
+    }
+
+    // A store that cannot be written, even by root: a regular file where its
+    // folder should be.
+    void unsavedSettingsAreShownAndNeverReportedSaved()
+    {
+        prepareStore();
+        MainWindow w;
+        const QString folder = QFileInfo(MainWindow::settingsStorePath()).absolutePath();
+        QVERIFY(QDir().rename(folder, folder + QStringLiteral(".away")));
+        {
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        // Whatever fails below, the later cases get their store back.
+        std::shared_ptr<void> unblock(nullptr, [folder](void *) {
+            if (QFileInfo(folder).isFile()) {
+                QFile::remove(folder);
+                QDir().rename(folder + QStringLiteral(".away"), folder);
+            }
+        });
+        takeIncidents();
+        const QString unsaved =
+            QStringLiteral("settings-unsaved %1 Not a directory").arg(MainWindow::settingsStorePath());
+
+        w.onSetUdpPorts(w.udpSendPort, w.udpRecvPort, false, QStringLiteral("127.0.0.1"));
+        QCOMPARE(takeIncidents(), QStringList{unsaved});
+        QVERIFY(!w.settingsNotice->isHidden());
+        QCOMPARE(w.settingsNotice->text(), QStringLiteral("SETTINGS NOT SAVED"));
+        // Each write the user caused says so; the minute's retries do not.
+        w.toggleFullScreen();
+        QCOMPARE(takeIncidents(), QStringList{unsaved});
+        w.retrySettings();
+        QVERIFY(takeIncidents().isEmpty());
+        QVERIFY(!w.settingsNotice->isHidden());
+
+        // Once the store can be written the retry saves what was lost.
+        unblock.reset();
+        QVERIFY(QFileInfo(folder).isDir());
+        QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters")).remove(QStringLiteral("remote_host"));
+        w.retrySettings();
+        QCOMPARE(takeIncidents(), QStringList{QStringLiteral("settings-saved")});
+        QVERIFY(w.settingsNotice->isHidden());
+        QVERIFY(!w.settingsRetryTimer->isActive());
+        QCOMPARE(QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"))
+                     .value(QStringLiteral("remote_host"))
+                     .toString(),
+                 QStringLiteral("127.0.0.1"));
     }
 
     void fullScreenKeyIsRememberedAtOnce()
@@ -808,6 +893,17 @@ private slots:
         QTest::keyClick(&w, Qt::Key_F11);
         QTRY_VERIFY(!w.isFullScreen());
         QTRY_COMPARE(w.size(), QSize(986, 650));
+
+        // A crash from here on: the store holds the window, not the full
+        // screen's geometry as a window.
+        auto stored = [] {
+            QWidget probe;
+            probe.restoreGeometry(QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"))
+                                      .value(QStringLiteral("geometry"))
+                                      .toByteArray());
+            return probe.windowState() & Qt::WindowFullScreen ? QSize() : probe.size();
+        };
+        QTRY_COMPARE(stored(), QSize(986, 650));
     }
 
     void pointerHidesAtRestInFullScreenOnly()
@@ -1314,6 +1410,57 @@ private slots:
         QCOMPARE(takeIncidents(), (QStringList{QStringLiteral("mixer-online 127.0.0.1:%1").arg(mixer->port()),
                                                QStringLiteral("silence-alarm-on"), QStringLiteral("silence-alarm-off"),
                                                QStringLiteral("mixer-offline")}));
+
+        // Stored text cannot break the shape: one line, at most 512 bytes.
+        QCOMPARE(incidentLine(when, QStringLiteral("lookup-failed"), QStringLiteral("a\nb\x01")),
+                 QStringLiteral("2026-12-09T14:03:07.412 lookup-failed a\\nb\\x01"));
+        const QString huge = incidentLine(when, QStringLiteral("lookup-failed"), QString(200000, QChar(0xe9)));
+        QVERIFY(huge.startsWith(QStringLiteral("2026-12-09T14:03:07.412 lookup-failed \u00e9")));
+        QVERIFY(huge.endsWith(QStringLiteral("\u00e9...")));
+        QVERIFY(huge.toLocal8Bit().size() <= 512 && huge.toLocal8Bit().size() >= 500);
+    }
+
+    // The failure notice keeps its words readable: a long host name shrinks
+    // the font to no less than 70 % and then loses its middle, never the
+    // words around it or its ends.
+    void longFailureSubjectsFitTheNotice()
+    {
+        prepareStore();
+        const QString longHost = QStringLiteral("studio-mixer-2.production-network.broadcast-centre.invalid");
+        QSettings(QStringLiteral("Zorbel"), QStringLiteral("Tavelin Meters"))
+            .setValue(QStringLiteral("remote_host"), longHost);
+        takeIncidents();
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY_WITH_TIMEOUT(w.lookupRetryTimer->isActive(), 10000);
+
+        auto fits = [&w](int leastPixels, int mostPixels) {
+            const QLabel *notice = w.failureNotice;
+            const int pixels = notice->font().pixelSize();
+            return pixels >= leastPixels && pixels <= mostPixels &&
+                   QFontMetrics(notice->font()).horizontalAdvance(notice->text()) <= notice->width();
+        };
+        for (const QSize size : {QSize(986, 650), QSize(1972, 1300)}) {
+            w.resize(size);
+            QTRY_COMPARE(w.failureNotice->width(), 414 * size.width() / 986);
+            const QString text = w.failureNotice->text();
+            QVERIFY2(text.startsWith(QStringLiteral("MIXER HOST studio-")), qPrintable(text));
+            QVERIFY2(text.endsWith(QStringLiteral(".invalid NOT FOUND")), qPrintable(text));
+            QVERIFY2(text.contains(QChar(0x2026)), qPrintable(text));
+            const int full = 19 * size.width() / 986;
+            QVERIFY(fits((full * 7 + 9) / 10, (full * 7 + 9) / 10));
+        }
+        // A name that fits keeps the full size; one a little long shrinks.
+        w.resize(986, 650);
+        QTRY_COMPARE(w.failureNotice->width(), 414);
+        const QString lead = QStringLiteral("MIXER HOST"), tail = QStringLiteral("NOT FOUND");
+        w.showFailure(lead, QStringLiteral("mixer-b"), tail, QString());
+        QCOMPARE(w.failureNotice->text(), QStringLiteral("MIXER HOST mixer-b NOT FOUND"));
+        QVERIFY(fits(19, 19));
+        w.showFailure(lead, QStringLiteral("mixer-2.studio-b.invalid"), tail, QString());
+        QCOMPARE(w.failureNotice->text(), QStringLiteral("MIXER HOST mixer-2.studio-b.invalid NOT FOUND"));
+        QVERIFY(fits(14, 18));
     }
 
     void clockSyncWarning()
@@ -1504,6 +1651,7 @@ int main(int argc, char *argv[])
         return 1;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path() + QStringLiteral("/config")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(scratch.path() + QStringLiteral("/state")));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(scratch.path() + QStringLiteral("/xdg")));
     QDir::setCurrent(scratch.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
