@@ -25,6 +25,7 @@ public:
     std::string state(int id) const { return prefix_ + "/state/" + kcli::id_name(id); }
     std::string meters() const { return prefix_ + "/meters"; }
     std::string error() const { return prefix_ + "/error"; }
+    std::string bridge() const { return prefix_ + "/bridge"; }
     std::string requests() const { return prefix_ + "/request/+"; }
     std::string commands() const { return prefix_ + "/command/+"; }
 
