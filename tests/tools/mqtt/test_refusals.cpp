@@ -78,12 +78,8 @@ TEST(Incident, TextIsShownEscapedAndCutWhole)
         std::string shown;
     };
     const Case cases[] = {
-        {"plain", 10, "plain"},
-        {"tab\there", 20, "tab\\x09here"},
-        {"back\\slash", 20, "back\\\\slash"},
-        {"\xc3\xa4", 20, "\\xc3\\xa4"},
-        {"abcdefghij", 10, "abcdefghij"},
-        {"abcdefghijk", 10, "abcdefg..."},
+        {"plain", 10, "plain"},           {"tab\there", 20, "tab\\x09here"}, {"back\\slash", 20, "back\\\\slash"},
+        {"\xc3\xa4", 20, "\\xc3\\xa4"},   {"abcdefghij", 10, "abcdefghij"},  {"abcdefghijk", 10, "abcdefg..."},
         {"abcde\x01xyz", 10, "abcde..."},  // never half an escape
     };
     for (const Case &c : cases)
