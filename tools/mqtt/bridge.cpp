@@ -211,8 +211,8 @@ void Bridge::report_dropped_meters(Clock::time_point now)
 
 void Bridge::report_broker_absence(Clock::time_point now)
 {
-    // libmosquitto retries on its own, mostly without a word: a broker that
-    // accepts connections but never answers would otherwise go unnoticed.
+    // The link retries on its own and says each cause only once: a long
+    // absence (or a broker that accepts but never answers) is said here.
     if (broker_.connected()) {
         broker_absent_since_ = {};
         return;
