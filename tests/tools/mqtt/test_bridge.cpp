@@ -63,15 +63,16 @@ protected:
         sim_port_ = sim_.port();
     }
 
-    // The commands that reached the simulator, which then stops.
-    std::vector<std::string> commands_received()
+    // The datagrams described with `what` that reached the simulator,
+    // which then stops.
+    std::vector<std::string> received_by_sim(const std::string &what = " command ")
     {
-        std::vector<std::string> commands;
-        std::istringstream lines(sim_.stop(SIGTERM).out);
-        for (std::string line; std::getline(lines, line);)
-            if (line.find(" rx ") != std::string::npos && line.find(" command ") != std::string::npos)
-                commands.push_back(line);
-        return commands;
+        std::vector<std::string> lines;
+        std::istringstream out(sim_.stop(SIGTERM).out);
+        for (std::string line; std::getline(out, line);)
+            if (line.find(" rx ") != std::string::npos && line.find(what) != std::string::npos)
+                lines.push_back(line);
+        return lines;
     }
 
     void start_bridge(std::vector<std::string> extra = {}, std::string broker = {})
@@ -341,7 +342,7 @@ TEST_F(Bridge, RetainedOrdersAreNeverCarriedOut)
         10.0))
         << "the bridge did not reconnect";
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const std::vector<std::string> commands = commands_received();
+    const std::vector<std::string> commands = received_by_sim();
     EXPECT_TRUE(commands.empty()) << commands.front();
 }
 
@@ -355,6 +356,9 @@ TEST_F(Bridge, RequestsAndCommandsAreLimited)
     ASSERT_TRUE(c.wait_for("korvane/status", "online", 10.0));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the start's burst
 
+    // The mixer holds its replies for a moment: every request for one state
+    // is then asked while its reply is still due.
+    ASSERT_EQ(kill(sim_.pid(), SIGSTOP), 0);
     const std::size_t from = c.count();
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < 60; ++i) {
@@ -364,21 +368,25 @@ TEST_F(Bridge, RequestsAndCommandsAreLimited)
     const auto rate_limited = [](const Received &m) {
         return m.topic == "korvane/error" && json_of(m).value("error", "") == "rate limited";
     };
-    ASSERT_TRUE(c.wait_for(rate_limited, 5.0, from));
+    const bool refused = c.wait_for(rate_limited, 5.0, from);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    kill(sim_.pid(), SIGCONT);
+    ASSERT_TRUE(refused);
     std::size_t limited = 0, limited_requests = 0;
     for (const Received &m : c.all())
         if (rate_limited(m)) {
             ++limited;
             limited_requests += json_of(m).value("topic", "") == "korvane/request/silence";
         }
-    const std::vector<std::string> commands = commands_received();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the simulator reads what waited
+    const std::vector<std::string> commands = received_by_sim();
     // 20 at once, then 20 a second.
     EXPECT_LE(commands.size(), 20u + static_cast<std::size_t>(20 * took + 1)) << took << " s";
     EXPECT_GE(commands.size(), 20u);
     EXPECT_EQ(commands.size() + limited, 60u);
-    // Asked again and again for one state: coalesced, neither sent nor refused.
+    // Asked again and again while the reply is due: coalesced, neither
+    // refused nor sent again (once more every 200 ms at most).
     EXPECT_EQ(limited_requests, 0u);
 }
 
