@@ -26,6 +26,7 @@ for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include
          share/applications/tavelin-meters.desktop \
          share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 share/man/man1/korvane.1 \
          share/bash-completion/completions/korvane share/bash-completion/completions/korvane-sim \
+         share/bash-completion/completions/korvane-mqtt \
          lib/wireshark/plugins/korvane.lua \
          share/doc/tavelin-meters/examples/tavelin-meters-autostart.desktop \
          lib/systemd/user/tavelin-meters.service; do

@@ -3,6 +3,10 @@
 #include "catalog.h"
 #include "incident.h"
 
+#ifndef KORVANE_TOOL_VERSION
+#    define KORVANE_TOOL_VERSION "unknown"
+#endif
+
 namespace kmqtt {
 
 namespace {
@@ -47,6 +51,7 @@ bool Bridge::start(std::string &error)
 void Bridge::try_open_mixer(Clock::time_point now)
 {
     korvane_handle h = korvane_open(options_.host.c_str(), options_.recv_port, options_.send_port);
+    link_ = h ? Health::Link::Open : link_failure(options_.recv_port);
     if (!h) {
         // Another program may hold the port for a while; keep trying.
         if (!open_failure_reported_)
@@ -70,13 +75,18 @@ void Bridge::request_state(Clock::time_point now)
     if (!h)
         return;
     last_burst_ = now;
-    for (const int id : kcli::state_request_ids())
+    for (const int id : kcli::state_request_ids()) {
+        // A request from MQTT for the same state is answered by this one.
+        limiter_.asked(id, now);
         korvane_request(h, id);
+    }
 }
 
 int Bridge::on_mixer(const korvane_event *event, void *self)
 {
     auto *bridge = static_cast<Bridge *>(self);
+    if (event->id != KORVANE_ID_METERS)
+        bridge->limiter_.answered(event->id);
     if (bridge->state_.on_message(kcli::copy_event(*event), Clock::now()))
         bridge->wake();
     return 0;
@@ -118,33 +128,72 @@ void Bridge::room()
     wake();
 }
 
-void Bridge::message(const std::string &topic, const std::string &payload)
+void Bridge::message(const std::string &topic, const std::string &payload, bool retained)
 {
+    const Clock::time_point now = Clock::now();
+    if (retained) {
+        // Kept by the broker from whenever: only what is published while
+        // we listen may move the console.
+        const bool command = topic.rfind(topics_.prefix() + "/command/", 0) == 0;
+        refuse("retained", topic,
+               command ? "retained commands are not carried out" : "retained requests are not carried out");
+        return;
+    }
     Order order;
-    std::string refused = read_order(topics_, topic, payload, options_.commands, order);
+    const std::string refused = read_order(topics_, topic, payload, options_.commands, order);
+    if (!refused.empty()) {
+        const bool unknown = order.is_request ? order.request_id < 0 : order.command == nullptr;
+        const bool disabled = !unknown && !order.is_request && !options_.commands;
+        refuse(unknown ? "unknown names" : disabled ? "commands off" : "bad arguments", topic, refused);
+        return;
+    }
+    switch (order.is_request ? limiter_.request(order.request_id, now) : limiter_.command(now)) {
+    case OrderLimiter::Verdict::Coalesced: return;
+    case OrderLimiter::Verdict::Limited: refuse("rate limited", topic, "rate limited"); return;
+    case OrderLimiter::Verdict::Send: break;
+    }
     std::unique_lock<std::mutex> sending(send_mutex_);
     korvane_handle h = handle_;
-    if (refused.empty() && !h)
-        refused = "no link to the mixer (its UDP port could not be opened)";
-    if (refused.empty()) {
-        const int rc = order.is_request ? korvane_request(h, order.request_id) : order.command->send(h, order.values);
+    if (!h) {
         sending.unlock();
-        if (rc != 0)
-            refused = "could not send to the mixer at " + mixer_text();
-        else if (!order.is_request) {
-            std::string args;
-            for (const int v : order.values)
-                args += " " + std::to_string(v);
-            incident("command-sent", order.command->name + args);
-        }
-    }
-    if (refused.empty())
+        refuse("no mixer link", topic, "no link to the mixer (its UDP port could not be opened)");
         return;
-    if (sending.owns_lock())
-        sending.unlock();
-    incident(order.is_request ? "request-refused" : "command-refused", topic + ": " + refused);
-    state_.add_refusal(topic, refused);
+    }
+    const int rc = order.is_request ? korvane_request(h, order.request_id) : order.command->send(h, order.values);
+    sending.unlock();
+    if (rc != 0) {
+        refuse("not sent", topic, "could not send to the mixer at " + mixer_text());
+        return;
+    }
+    if (!order.is_request) {
+        // The console changed because of MQTT: worth a line each (at most
+        // the commands' rate a second).
+        std::string args;
+        for (const int v : order.values)
+            args += " " + std::to_string(v);
+        incident("command-sent", order.command->name + args);
+    }
+}
+
+void Bridge::refuse(const std::string &kind, const std::string &topic, const std::string &reason)
+{
+    refusals_.add(kind, topic, reason, Clock::now());
+    state_.add_refusal(topic, reason);
     wake();
+}
+
+void Bridge::publish_health()
+{
+    Health h;
+    h.version = KORVANE_TOOL_VERSION;
+    h.mixer = mixer_text();
+    h.receive_port = options_.recv_port;
+    h.link = link_;
+    h.commands = options_.commands;
+    h.meters_hz = options_.meters_hz;
+    if (broker_.connected())
+        h.broker_connected_at = broker_.connected_at();
+    state_.set_health(health_json(h));
 }
 
 void Bridge::report_dropped_meters(Clock::time_point now)
@@ -162,8 +211,8 @@ void Bridge::report_dropped_meters(Clock::time_point now)
 
 void Bridge::report_broker_absence(Clock::time_point now)
 {
-    // libmosquitto retries on its own, mostly without a word: a broker that
-    // accepts connections but never answers would otherwise go unnoticed.
+    // The link retries on its own and says each cause only once: a long
+    // absence (or a broker that accepts but never answers) is said here.
     if (broker_.connected()) {
         broker_absent_since_ = {};
         return;
@@ -203,6 +252,7 @@ bool Bridge::run()
             break;
         case BridgeState::Change::None: break;
         }
+        publish_health();
         if (burst_wanted_.exchange(false)) {
             request_state(now);
             // Meters dropped while the broker was away were never due.
@@ -214,8 +264,11 @@ bool Bridge::run()
                 state_.put_back(p);
         report_dropped_meters(now);
         report_broker_absence(now);
+        const std::string summary = refusals_.take(now);
+        if (!summary.empty())
+            incident("refused", summary);
 
-        Clock::time_point until = state_.next_deadline(Clock::now());
+        Clock::time_point until = std::min(state_.next_deadline(Clock::now()), refusals_.due());
         if (!handle_)
             until = std::min(until, next_open_try_);
         std::unique_lock<std::mutex> lock(wake_mutex_);

@@ -5,9 +5,12 @@
 #define MQTT_BRIDGE_H
 
 #include "bridge_state.h"
+#include "health.h"
 #include "korvane.h"
 #include "mosquitto_link.h"
 #include "options.h"
+#include "rate_limit.h"
+#include "refusal_summary.h"
 #include "topics.h"
 
 #include <atomic>
@@ -38,7 +41,7 @@ public:
 private:
     void broker_connected() override;
     void broker_lost() override;
-    void message(const std::string &topic, const std::string &payload) override;
+    void message(const std::string &topic, const std::string &payload, bool retained) override;
     void room() override;
 
     static int on_mixer(const korvane_event *event, void *self);
@@ -47,12 +50,17 @@ private:
     void request_state(Clock::time_point now);
     void report_dropped_meters(Clock::time_point now);
     void report_broker_absence(Clock::time_point now);
+    // Counts a refusal for the summary line and answers it on P/error.
+    void refuse(const std::string &kind, const std::string &topic, const std::string &reason);
+    void publish_health();
     std::string mixer_text() const;
 
     const Options options_;
     const Topics topics_;
     BridgeState state_;
     MosquittoLink broker_;
+    OrderLimiter limiter_;
+    RefusalSummary refusals_;
     std::atomic<korvane_handle> handle_{nullptr};
     std::mutex send_mutex_;  // held while the network thread sends on handle_
 
@@ -64,6 +72,7 @@ private:
 
     Clock::time_point next_open_try_{};
     bool open_failure_reported_ = false;
+    Health::Link link_ = Health::Link::CannotOpen;
     Clock::time_point last_burst_{};
     Clock::time_point next_drop_report_{};
     unsigned long meters_dropped_reported_ = 0;

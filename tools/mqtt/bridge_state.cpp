@@ -128,6 +128,7 @@ void BridgeState::broker_connected()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     status_dirty_ = true;
+    health_dirty_ = !health_.empty();
     discovery_dirty_ = homeassistant_;
     mic_dirty_ = mic_known_;
     for (const auto &entry : last_)
@@ -144,6 +145,15 @@ void BridgeState::add_refusal(const std::string &topic, const std::string &error
     refusals_.push_back({topics_.error(), error_json(topic, error), false, false, -1});
 }
 
+void BridgeState::set_health(const std::string &json)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (json == health_)
+        return;
+    health_ = json;
+    health_dirty_ = true;
+}
+
 std::vector<Publication> BridgeState::take(Clock::time_point now, std::size_t room)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -151,6 +161,10 @@ std::vector<Publication> BridgeState::take(Clock::time_point now, std::size_t ro
     if (status_dirty_ && out.size() < room) {
         out.push_back({topics_.status(), online_ ? "online" : "offline", true, false, -1});
         status_dirty_ = false;
+    }
+    if (health_dirty_ && out.size() < room) {
+        out.push_back({topics_.bridge(), health_, true, false, -1});
+        health_dirty_ = false;
     }
     if (discovery_dirty_) {
         const auto docs = homeassistant_documents(topics_, announce_);
@@ -223,6 +237,8 @@ void BridgeState::put_back(const Publication &p)
         status_dirty_ = true;
     else if (p.topic == topics_.mic_on_time())
         mic_dirty_ = true;
+    else if (p.topic == topics_.bridge())
+        health_dirty_ = true;
     else if (p.retain)
         discovery_dirty_ = homeassistant_;
     else if (p.is_meter)

@@ -55,8 +55,11 @@ public:
     void broker_connected();
 
     void add_refusal(const std::string &topic, const std::string &error);
+    // The bridge's own state (P/bridge); published when it differs from
+    // the last one and again on every broker connection.
+    void set_health(const std::string &json);
 
-    // Up to `room` publications due at `now`: status first, then refusals
+    // Up to `room` publications due at `now`: status and P/bridge first, then refusals
     // and state topics, meters last. A meter message without room is
     // dropped (its peaks too); state waits for room.
     std::vector<Publication> take(Clock::time_point now, std::size_t room);
@@ -80,6 +83,8 @@ private:
     std::map<int, kcli::Message> last_;  // by id; one slot each
     std::vector<int> dirty_;             // ids whose last value the broker lacks, oldest first
     bool status_dirty_ = true;
+    std::string health_;
+    bool health_dirty_ = false;
     bool discovery_dirty_;
     std::deque<Publication> refusals_;
     unsigned long refusals_dropped_ = 0;

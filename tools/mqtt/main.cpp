@@ -44,10 +44,12 @@ int main(int argc, char **argv)
     }
 
     // Blocked before any thread starts, so that only sigwait below sees them.
+    // SIGHUP too: a closed terminal or a reload ends the bridge in order.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
+    sigaddset(&stop_signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -64,7 +66,7 @@ int main(int argc, char **argv)
             std::thread loop([&bridge, &clean] { clean = bridge.run(); });
             int sig = 0;
             sigwait(&stop_signals, &sig);
-            kmqtt::incident("bridge-stopping", sig == SIGINT ? "SIGINT" : "SIGTERM");
+            kmqtt::incident("bridge-stopping", sig == SIGINT ? "SIGINT" : sig == SIGHUP ? "SIGHUP" : "SIGTERM");
             bridge.stop();
             loop.join();
             if (!clean) {

@@ -1,17 +1,21 @@
-// The broker end: one libmosquitto client on its own network thread, which
-// reconnects on its own with back-off. Publications are counted until
-// libmosquitto has written them, so that a stalled broker cannot make its
-// send queue grow beyond kWindow messages.
+// The broker end: one libmosquitto client driven by a network thread of our
+// own, which connects and reconnects with back-off whatever went wrong
+// (libmosquitto's own thread gives up after a failed first connect or a
+// failed name lookup). Publications are counted until libmosquitto has
+// written them, so that a stalled broker cannot make its send queue grow
+// beyond kWindow messages.
 #ifndef MQTT_MOSQUITTO_LINK_H
 #define MQTT_MOSQUITTO_LINK_H
 
 #include "options.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_set>
 
 struct mosquitto;
@@ -24,13 +28,17 @@ class MosquittoLink
 public:
     // Messages handed to libmosquitto and not yet written to the socket.
     static constexpr std::size_t kWindow = 128;
+    // The longest wait between two connection attempts.
+    static constexpr unsigned kRetryMaxS = 5;
 
     // Called on the network thread; must not block for long.
     struct Events {
         virtual ~Events() = default;
         virtual void broker_connected() = 0;
         virtual void broker_lost() = 0;
-        virtual void message(const std::string &topic, const std::string &payload) = 0;
+        // `retained`: the broker kept it and hands it over because we
+        // (re)subscribed; nobody published it just now.
+        virtual void message(const std::string &topic, const std::string &payload, bool retained) = 0;
         // The send window was full and has room again.
         virtual void room() = 0;
     };
@@ -51,6 +59,8 @@ public:
     bool stop(const std::string &last_topic, const std::string &last_payload, int wait_ms);
 
     bool connected() const { return connected_; }
+    // Wall-clock time of the last successful connection.
+    std::chrono::system_clock::time_point connected_at() const;
     std::size_t room() const;
     // False when not connected or libmosquitto refuses it.
     bool publish(const std::string &topic, const std::string &payload, bool retain);
@@ -63,6 +73,12 @@ private:
     static void on_publish(mosquitto *, void *self, int mid);
     static void on_message(mosquitto *, void *self, const mosquitto_message *message);
     static void on_subscribe(mosquitto *, void *self, int mid, int count, const int *granted);
+    void network_loop();
+    // Waits before the next attempt, the longer the more attempts failed;
+    // false when stopping.
+    bool wait_retry(unsigned &delay_s);
+    // Says why the broker cannot be reached, once for each new cause.
+    void unreachable(const std::string &event, const std::string &cause);
 
     const Options &options_;
     Events &events_;
@@ -76,6 +92,12 @@ private:
     bool last_written_ = false;
     int last_mid_ = -1;
     bool loop_ended_ = false;
+    std::thread network_;
+    bool end_loop_ = false;                                 // under mutex_; wakes wait_retry
+    std::string last_cause_;                                // network thread only; "" once connected
+    bool attempt_refused_ = false;                          // network thread only: CONNACK said no
+    bool attempt_connected_ = false;                        // network thread only: CONNACK said yes
+    std::chrono::system_clock::time_point connected_at_{};  // under mutex_
 };
 
 }  // namespace kmqtt

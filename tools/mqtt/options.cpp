@@ -2,9 +2,13 @@
 
 #include "catalog.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace kmqtt {
 
@@ -71,49 +75,81 @@ void check_prefix(const std::string &prefix)
         throw Refusal("--prefix: '" + prefix + "' must be a topic without '+', '#' or a leading or trailing '/'");
 }
 
-std::string read_password(const std::string &path)
+// `from` names where the path came from in a refusal.
+std::string read_password(const std::string &path, const std::string &from = "--password-file")
 {
     std::ifstream in(path);
     if (!in)
-        throw Refusal("--password-file: cannot read '" + path + "'");
+        throw Refusal(from + ": cannot read '" + path + "'");
     std::string line;
     std::getline(in, line);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.empty())
-        throw Refusal("--password-file: '" + path + "' holds no password on its first line");
+        throw Refusal(from + ": '" + path + "' holds no password on its first line");
     return line;
+}
+
+// systemd's LoadCredential=mqtt-password:... puts the password there; an
+// environment file cannot hand over the path (systemd does not expand it).
+std::string credentials_password()
+{
+    const char *dir = std::getenv("CREDENTIALS_DIRECTORY");
+    if (!dir || !*dir)
+        return {};
+    const std::string path = std::string(dir) + "/mqtt-password";
+    if (access(path.c_str(), F_OK) != 0)
+        return {};
+    return read_password(path, "$CREDENTIALS_DIRECTORY/mqtt-password");
 }
 
 }  // namespace
 
+const std::vector<OptionInfo> &option_table()
+{
+    static const std::vector<OptionInfo> table = {
+        {"--host", "ADDR", "the mixer's IPv4 address or host name (default 127.0.0.1)", "The mixer:"},
+        {"--send-port", "N", "the mixer's UDP port (default 18153)", nullptr},
+        {"--recv-port", "N", "local UDP port to receive on (default 18150; 0 picks a free one)", nullptr},
+        {"--broker", "HOST[:PORT]", "the MQTT broker (default 127.0.0.1:1883; 8883 with --cafile)", "The broker:"},
+        {"--prefix", "P", "first topic level(s) (default korvane)", nullptr},
+        {"--meters-hz", "N", "meter messages a second, 0 to 50 (default 10; 0: none)", nullptr},
+        {"--commands", nullptr, "carry out commands from P/command/NAME (default: refuse them)", nullptr},
+        {"--username", "U", "log in to the broker as U ...", nullptr},
+        {"--password-file", "F",
+         "... with the password on the first line of F (default: the file\n"
+         "                         mqtt-password in $CREDENTIALS_DIRECTORY, when it is there)",
+         nullptr},
+        {"--cafile", "F", "use TLS, trusting the certificate authorities in F", nullptr},
+        {"--client-id", "ID", "the MQTT client id (default: a random one)", nullptr},
+        {"--homeassistant", nullptr, "publish Home Assistant discovery documents", nullptr},
+        {"--homeassistant-levels", nullptr, "with them, program and control-room level sensors (once a second)",
+         nullptr},
+        {"--homeassistant-remove", nullptr, "remove every Home Assistant document of the prefix, then exit",
+         nullptr},
+        {"--version", nullptr, "show the bridge's and the library's version", nullptr},
+        {"--help", nullptr, "show this text", nullptr},
+    };
+    return table;
+}
+
 std::string usage_text()
 {
-    return "Usage: korvane-mqtt [OPTIONS]\n"
-           "Mirrors a korvane mixer to an MQTT broker: its state, its meters and whether it is online,\n"
-           "and takes requests (and, when allowed, commands) from MQTT.\n"
-           "\n"
-           "The mixer:\n"
-           "  --host ADDR            the mixer's IPv4 address or host name (default 127.0.0.1)\n"
-           "  --send-port N          the mixer's UDP port (default 18153)\n"
-           "  --recv-port N          local UDP port to receive on (default 18150; 0 picks a free one)\n"
-           "The broker:\n"
-           "  --broker HOST[:PORT]   the MQTT broker (default 127.0.0.1:1883; 8883 with --cafile)\n"
-           "  --prefix P             first topic level(s) (default korvane)\n"
-           "  --meters-hz N          meter messages a second, 0 to 50 (default 10; 0: none)\n"
-           "  --commands             carry out commands from P/command/NAME (default: refuse them)\n"
-           "  --username U           log in to the broker as U ...\n"
-           "  --password-file F      ... with the password on the first line of F\n"
-           "  --cafile F             use TLS, trusting the certificate authorities in F\n"
-           "  --client-id ID         the MQTT client id (default: a random one)\n"
-           "  --homeassistant        publish Home Assistant discovery documents\n"
-           "  --homeassistant-levels with them, program and control-room level sensors (once a second)\n"
-           "  --homeassistant-remove remove every Home Assistant document of the prefix, then exit\n"
-           "  --version              show the bridge's and the library's version\n"
-           "  --help                 show this text\n"
-           "\n"
-           "An unreachable mixer or broker is no error: the bridge keeps trying. SIGINT or SIGTERM\n"
-           "publish P/status 'bridge-down' and stop it with exit status 0; bad options exit with 2.\n";
+    std::string text = "Usage: korvane-mqtt [OPTIONS]\n"
+                       "Mirrors a korvane mixer to an MQTT broker: its state, its meters and whether it is online,\n"
+                       "and takes requests (and, when allowed, commands) from MQTT.\n"
+                       "\n";
+    for (const OptionInfo &o : option_table()) {
+        if (o.heading)
+            text += std::string(o.heading) + "\n";
+        std::string left = std::string("  ") + o.name + (o.value ? std::string(" ") + o.value : std::string());
+        left.resize(std::max<std::size_t>(left.size() + 1, 25), ' ');
+        text += left + o.help + "\n";
+    }
+    return text + "\n"
+                  "An unreachable mixer or broker is no error: the bridge keeps trying. SIGINT, SIGTERM or SIGHUP\n"
+                  "publish P/status 'bridge-down' and stop it with exit status 0; bad options exit with 2.\n"
+                  "At most 20 requests and 20 commands a second reach the mixer; retained ones never do.\n";
 }
 
 Parsed parse_options(const std::vector<std::string> &args, Options &o)
@@ -206,6 +242,8 @@ Parsed parse_options(const std::vector<std::string> &args, Options &o)
             throw Refusal("--password-file needs --username");
         if (!password_file.empty())
             o.password = read_password(password_file);
+        else if (!o.username.empty())
+            o.password = credentials_password();
         if (!o.cafile.empty() && !port_given)
             o.broker_port = 8883;
     } catch (const Refusal &e) {

@@ -20,7 +20,7 @@ struct Options {
     int meters_hz = 10;  // 0: no meter topic
     bool commands = false;
     std::string username;
-    std::string password;  // read from --password-file
+    std::string password;  // from --password-file or $CREDENTIALS_DIRECTORY/mqtt-password
     std::string cafile;
     std::string client_id;  // empty: the broker's client library picks one
     bool homeassistant = false;
@@ -39,6 +39,15 @@ struct Parsed {
 Parsed parse_options(const std::vector<std::string> &args, Options &options);
 
 std::string usage_text();
+
+// Every option, for --help and the bash completion.
+struct OptionInfo {
+    const char *name;   // "--host"
+    const char *value;  // "ADDR"; nullptr for a switch
+    const char *help;
+    const char *heading;  // printed above it, or nullptr
+};
+const std::vector<OptionInfo> &option_table();
 
 }  // namespace kmqtt
 

@@ -28,6 +28,7 @@ public:
     // The highest levels of each second, for recorders that want no more.
     std::string levels() const { return prefix_ + "/levels"; }
     std::string error() const { return prefix_ + "/error"; }
+    std::string bridge() const { return prefix_ + "/bridge"; }
     std::string requests() const { return prefix_ + "/request/+"; }
     std::string commands() const { return prefix_ + "/command/+"; }
 

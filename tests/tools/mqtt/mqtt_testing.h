@@ -8,6 +8,7 @@
 
 #include <mosquitto.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,23 +40,48 @@ inline bool accepts(uint16_t port)
 class Broker
 {
 public:
+    struct Setup {
+        bool persistent;       // retained messages survive a restart
+        std::string username;  // with a password: no anonymous clients
+        std::string password;
+    };
+
     Broker()
+        : Broker(Setup{false, {}, {}})
+    {}
+    explicit Broker(const Setup &setup)
         : port_(kt::free_tcp_port())
     {
         char dir[] = "/tmp/korvane-mqtt-test-XXXXXX";
         if (mkdtemp(dir))
-            config_ = std::string(dir) + "/mosquitto.conf";
+            dir_ = dir;
+        config_ = dir_ + "/mosquitto.conf";
+        if (!setup.username.empty()) {
+            const std::string passwd = dir_ + "/passwd";
+            const std::string make = "mosquitto_passwd -b -c '" + passwd + "' '" + setup.username + "' '" +
+                                     setup.password + "' >/dev/null 2>&1";
+            if (std::system(make.c_str()) != 0)
+                std::fprintf(stderr, "mosquitto_passwd failed\n");
+            access_ = "allow_anonymous false\npassword_file " + passwd + "\n";
+        }
         if (FILE *f = std::fopen(config_.c_str(), "w")) {
-            std::fprintf(f, "listener %u 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n",
-                         static_cast<unsigned>(port_));
+            // Started as root, mosquitto would become user "mosquitto", who
+            // may not read the password file nor write the retained messages.
+            const passwd *me = getpwuid(getuid());
+            std::fprintf(f,
+                         "listener %u 127.0.0.1\n%spersistence %s\npersistence_location %s/\nlog_dest none\n"
+                         "user %s\n",
+                         static_cast<unsigned>(port_), access_.c_str(), setup.persistent ? "true" : "false",
+                         dir_.c_str(), me ? me->pw_name : "root");
             std::fclose(f);
         }
     }
     ~Broker()
     {
         stop();
-        std::remove(config_.c_str());
-        rmdir(config_.substr(0, config_.rfind('/')).c_str());
+        const std::string clean = "rm -rf '" + dir_ + "'";
+        if (!dir_.empty() && std::system(clean.c_str()) != 0)
+            std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
     }
 
     bool start()
@@ -79,7 +105,9 @@ public:
 
 private:
     uint16_t port_;
+    std::string dir_;
     std::string config_;
+    std::string access_ = "allow_anonymous true\n";
     simtest::SimProcess process_{MOSQUITTO_BROKER_PATH};
 };
 
@@ -93,10 +121,13 @@ struct Received {
 class Client
 {
 public:
-    Client(uint16_t port, std::vector<std::string> filters)
+    Client(uint16_t port, std::vector<std::string> filters, const std::string &username = {},
+           const std::string &password = {})
         : filters_(std::move(filters))
     {
         mosq_ = mosquitto_new(nullptr, true, this);
+        if (!username.empty())
+            mosquitto_username_pw_set(mosq_, username.c_str(), password.c_str());
         mosquitto_connect_callback_set(mosq_, [](mosquitto *m, void *self, int rc) {
             auto *c = static_cast<Client *>(self);
             if (rc != 0)
@@ -136,9 +167,9 @@ public:
                                  [this] { return subscribed_ >= filters_.size(); });
     }
 
-    void publish(const std::string &topic, const std::string &payload)
+    void publish(const std::string &topic, const std::string &payload, bool retain = false, int qos = 1)
     {
-        mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, false);
+        mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), qos, retain);
     }
 
     // Messages received so far; wait_for looks from `from` on.
