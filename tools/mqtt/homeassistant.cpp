@@ -242,7 +242,7 @@ public:
 private:
     void broker_connected() override { notify(); }
     void broker_lost() override { notify(); }
-    void message(const std::string &, const std::string &) override {}
+    void message(const std::string &, const std::string &, bool) override {}
     void room() override {}
     void notify()
     {
