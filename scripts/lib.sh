@@ -17,6 +17,7 @@ KORVANE_PACKAGES=(
   xvfb xauth fonts-dejavu-core
   tshark nlohmann-json3-dev
   libmosquitto-dev mosquitto mosquitto-clients
+  chromium nodejs npm
 )
 # scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
 KORVANE_DEB_BUILD_PACKAGES=(
