@@ -16,17 +16,17 @@ KORVANE_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   tshark nlohmann-json3-dev
-  libmosquitto-dev mosquitto mosquitto-clients
+  libmosquitto-dev mosquitto mosquitto-clients libwebsockets-dev
   chromium nodejs npm
 )
 # scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
 KORVANE_DEB_BUILD_PACKAGES=(
   build-essential debhelper dpkg-dev
-  cmake qtbase5-dev qtbase5-dev-tools libmosquitto-dev
+  cmake qtbase5-dev qtbase5-dev-tools libmosquitto-dev libwebsockets-dev nlohmann-json3-dev
 )
 # The packaging stage of scripts/test: checking an install and the packages.
 KORVANE_PACKAGING_CHECK_PACKAGES=(
-  pkg-config desktop-file-utils appstream man-db lintian
+  pkg-config desktop-file-utils appstream man-db lintian systemd
 )
 
 ensure_packages() {

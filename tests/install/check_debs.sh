@@ -60,11 +60,33 @@ check "debian/changelog names the program's version $program" \
 for package in libkorvane1 libkorvane-dev; do
   check "$package: version $library" package_version "$package" "$library"
 done
-for package in tavelin-meters korvane-sim korvane-tools korvane-mqtt; do
+for package in tavelin-meters korvane-sim korvane-tools korvane-mqtt korvane-web; do
   check "$package: version $program" package_version "$package" "$program"
 done
 check "libkorvane1: shlibs name the library's version" \
   sh -c "deb=\$(ls '$debs'/libkorvane1_*.deb) && dpkg-deb -I \"\$deb\" shlibs | grep -qxF 'libkorvane 1 libkorvane1 (>= $library)'"
+
+# ---- the web server's service: clean for systemd and well confined. verify
+# looks for the program, so it reads a root holding the package's files and
+# this machine's units.
+verify_unit() { # verify_unit PACKAGE
+  local root=$work/root-$1
+  mkdir -p "$root/lib/systemd"
+  cp -a /lib/systemd/system "$root/lib/systemd/"
+  dpkg-deb -x "$(deb_of "$1")" "$root"
+  systemd-analyze verify --root="$root" --man=no "$root/lib/systemd/system/$1.service"
+}
+exposure_below() { # exposure_below PACKAGE MAX: systemd's exposure score of its unit
+  local deb score
+  deb=$(deb_of "$1")
+  dpkg-deb --fsys-tarfile "$deb" | tar -xO "./lib/systemd/system/$1.service" >"$work/$1.service"
+  score=$(systemd-analyze security --offline=true "$work/$1.service" 2>/dev/null |
+    sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+  echo "exposure $score"
+  [ -n "$score" ] && awk -v s="$score" -v m="$2" 'BEGIN { exit !(s <= m) }'
+}
+check "korvane-web.service: systemd-analyze verify is clean" verify_unit korvane-web
+check "korvane-web.service: exposure at most 2.0" exposure_below korvane-web 2.0
 
 # ---- the README's install line takes every package but the debug symbols
 readme_installs() {
