@@ -19,6 +19,7 @@
 namespace kweb {
 
 constexpr std::size_t WebServer::kInboxTopics;
+constexpr std::chrono::seconds WebServer::kIgnoredReportEvery;
 
 struct WebServer::Client {
     lws *wsi = nullptr;
@@ -269,7 +270,7 @@ void WebServer::drain_inbox()
         for (Change &c : studios_.apply(m.first, m.second, now, &refused))
             changes.push_back(std::move(c));
         if (!refused.empty())
-            incident("message-ignored", refused);
+            report_ignored(refused);
     }
     if (fresh || !changes.empty())
         snapshot_.reset();
@@ -292,6 +293,20 @@ void WebServer::drain_inbox()
     }
     for (Change &c : changes)
         broadcast(c.key, std::make_shared<const std::string>(std::move(c.text)), c.meters);
+}
+
+void WebServer::report_ignored(const std::string &what)
+{
+    // A publisher that keeps sending what is not kept fills no log: one
+    // line, then at most one every kIgnoredReportEvery with the count.
+    ++ignored_;
+    const auto now = Clock::now();
+    if (now < next_ignored_report_)
+        return;
+    incident("message-ignored",
+             what + (ignored_ > 1 ? " (" + std::to_string(ignored_ - 1) + " more since the last report)" : ""));
+    ignored_ = 0;
+    next_ignored_report_ = now + kIgnoredReportEvery;
 }
 
 void WebServer::broadcast(const std::string &key, const Text &text, bool meters)

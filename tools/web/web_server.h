@@ -29,6 +29,7 @@ public:
     // Topics waiting in the inbox at most; more distinct ones are dropped
     // (and counted) until the loop has taken them.
     static constexpr std::size_t kInboxTopics = 4096;
+    static constexpr std::chrono::seconds kIgnoredReportEvery{10};
 
     WebServer(const Options &options, std::string www_root, std::string version);
     ~WebServer() override;
@@ -61,6 +62,7 @@ private:
     void add_client(lws *wsi);
     int write_next(lws *wsi);
     void drain_inbox();
+    void report_ignored(const std::string &what);
     void broadcast(const std::string &key, const Text &text, bool meters = false);
     void tick();
     void schedule_tick();
@@ -80,6 +82,8 @@ private:
     bool broker_connected_ = false;
     bool synced_ = false;
     Text snapshot_;  // cached until the state changes
+    unsigned long ignored_ = 0;
+    Clock::time_point next_ignored_report_{};
     std::unordered_map<lws *, std::unique_ptr<Client>> clients_;
     std::vector<unsigned char> scratch_;
     std::unique_ptr<Tick> tick_;
