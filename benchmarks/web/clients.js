@@ -1,12 +1,13 @@
 // korvane-web with many live clients: CPU (% of one core) and resident
 // memory with CLIENTS WebSocket clients taking meters at 10 a second and
-// every state change, then the same while one client stops reading for
+// every state change, then the same while two clients stop reading for
 // STALL seconds, then after it reads again. Each client's latency is from
 // the module event leaving korvane-sim to the state message arriving.
 //   node clients.js BUILD_DIR [CLIENTS=100] [SECONDS=60] [STALL=60]
 // Needs `npm ci` in this folder first.
 'use strict';
 
+const {spawn} = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
@@ -31,6 +32,25 @@ function memory(pid) {
   const status = fs.readFileSync(`/proc/${pid}/status`, 'utf8');
   const kib = (key) => Number((new RegExp(key + ':\\s+(\\d+)').exec(status) || [0, 0])[1]);
   return {rss: kib('VmRSS'), hwm: kib('VmHWM')};
+}
+
+// Bytes the kernel holds for one loopback TCP connection: unsent at the
+// server (its tx queue) and unread at the client (its rx queue).
+function socketQueues(serverPort, clientPort) {
+  const q = {serverUnsent: 0, clientUnread: 0};
+  for (const line of fs.readFileSync('/proc/net/tcp', 'utf8').split('\n').slice(1)) {
+    const f = line.trim().split(/\s+/);
+    if (f.length < 5)
+      continue;
+    const local = parseInt(f[1].split(':')[1], 16);
+    const remote = parseInt(f[2].split(':')[1], 16);
+    const [tx, rx] = f[4].split(':').map((x) => parseInt(x, 16));
+    if (local === serverPort && remote === clientPort)
+      q.serverUnsent = tx;
+    if (local === clientPort && remote === serverPort)
+      q.clientUnread = rx;
+  }
+  return q;
 }
 
 class Client {
@@ -66,11 +86,18 @@ class Client {
 function latencies(events, clients, from, to) {
   const out = [];
   let missed = 0;
-  for (const e of events.filter((x) => x.t >= from && x.t < to)) {
+  for (let i = 0; i < events.length; ++i) {
+    const e = events[i];
+    if (e.t < from || e.t >= to)
+      continue;
+    // The next switch to the same state ends this one's window. The event and
+    // a client's message may be handled in either order in this process's
+    // loop: a few ms before the event still belong to it.
+    const end = i + 2 < events.length ? events[i + 2].t - 5 : Infinity;
     for (const c of clients) {
-      const hit = c.states.find((s) => s.t >= e.t && s.on === e.on);
-      if (hit && hit.t - e.t < 5000)
-        out.push(hit.t - e.t);
+      const hit = c.states.find((s) => s.t >= e.t - 5 && s.t < end && s.on === e.on);
+      if (hit)
+        out.push(Math.max(0, hit.t - e.t));
       else
         ++missed;
     }
@@ -134,8 +161,15 @@ async function main() {
 
     const stalled = clients[0];
     stalled.stall();
+    // A second one that never reads, with a tiny receive buffer: the kernel
+    // absorbs little, the server has to bound the rest.
+    const tiny = spawn('python3', [path.join(__dirname, 'stalled_client.py'), String(rig.webPort), String(stallSeconds)],
+      {stdio: 'ignore'});
     const statesBefore = stalled.states.length;
-    report(`1 client stalled for ${stallSeconds} s, the other ${count - 1}`, await measure(stallSeconds, clients.slice(1)));
+    report(`2 clients stalled for ${stallSeconds} s (one with a 2 KiB receive buffer), the other ${count - 1}`, await measure(stallSeconds, clients.slice(1)));
+    const q = socketQueues(rig.webPort, stalled.ws._socket.localPort);
+    console.log(`at the end of the stall the kernel held ${q.serverUnsent} bytes unsent and ${q.clientUnread} unread`);
+    await new Promise((resolve) => (tiny.exitCode !== null ? resolve() : tiny.once('exit', resolve)));
     stalled.resume();
     await sleep(3000);
     const last = switcher.events[switcher.events.length - 1];
