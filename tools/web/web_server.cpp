@@ -157,7 +157,9 @@ bool WebServer::start(std::string &error)
     // The descriptor table is sized by this, not by the process's limit,
     // which may be a million.
     info.fd_limit_per_thread = 4096;
-    // A browser that vanished without closing is let go after about a minute.
+    // An idle connection whose browser vanished without closing it is let
+    // go after about a minute (live ones carry the time every second, and
+    // TCP gives up on those by itself).
     info.ka_time = 30;
     info.ka_probes = 3;
     info.ka_interval = 10;
