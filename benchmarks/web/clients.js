@@ -1,7 +1,7 @@
 // korvane-web with many live clients: CPU (% of one core) and resident
 // memory with CLIENTS WebSocket clients taking meters at 10 a second and
 // every state change, then the same while two clients stop reading for
-// STALL seconds, then after it reads again. Each client's latency is from
+// STALL seconds, then after the first reads again. Each client's latency is from
 // the module event leaving korvane-sim to the state message arriving.
 //   node clients.js BUILD_DIR [CLIENTS=100] [SECONDS=60] [STALL=60]
 // Needs `npm ci` in this folder first.

@@ -137,6 +137,7 @@ class Rig {
   async launchBrowser(puppeteer) {
     const executablePath = process.env.KORVANE_CHROMIUM || '/usr/bin/chromium';
     const userDataDir = fs.mkdtempSync(path.join(this.o.out, 'chromium-profile-'));
+    this.profile = userDataDir;
     try {
       this.browser = await puppeteer.launch({
         executablePath,
@@ -155,6 +156,8 @@ class Rig {
   async close() {
     if (this.browser)
       await this.browser.close().catch(() => {});
+    if (this.profile)
+      fs.rmSync(this.profile, {recursive: true, force: true});
     for (const child of this.children.slice().reverse())
       await this.stop(child);
   }

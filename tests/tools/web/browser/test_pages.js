@@ -143,7 +143,7 @@ async function main() {
       page.loadMark = await page.evaluate(() => window.__loadMark);
       return page;
     };
-    const master = await open('master', '/');
+    const master = await open('master', '/', {width: 1040, height: 330});
     const face = await open('face', '/studio/korvane', {width: 986, height: 650});
     const overlay = await open('overlay', '/overlay/korvane?size=2', {width: 800, height: 200});
     const faceB = await open('face-b', '/studio/studio2', {width: 986, height: 650});
@@ -238,6 +238,20 @@ async function main() {
       !!back && marks[0] === master.loadMark && marks[1] === face.loadMark && marks[2] === overlay.loadMark,
       `${Date.now() - webDown[1]} ms after the restart`);
 
+    // A server that hangs without closing the connection (SIGSTOP): the
+    // pages notice the silence, say so within 3 s, and come back after it.
+    const frozen = Date.now();
+    webDown = [frozen, null];
+    rig.webChild.kill('SIGSTOP');
+    const noticed = await waitFor('a hung server noticed', 5000, async () =>
+      (await face.$eval('#status', (e) => e.textContent)) === 'SERVER GONE').catch(() => false);
+    check('a hung server is noticed within 3 s', noticed && Date.now() - frozen <= 3000, `${Date.now() - frozen} ms`);
+    rig.webChild.kill('SIGCONT');
+    webDown[1] = Date.now();
+    const thawed = await waitFor('pages back after the hang', 10000, async () =>
+      (await face.$eval('#status', (e) => e.textContent)) === 'ONLINE' && await flagOf(face, '[data-signal=on-air-1]')).catch(() => false);
+    check('after the hang the face is right again', !!thawed);
+
     // Switches in the simulator show within 1 s: the presenter's microphone
     // (4 s and every 45 s, for 18 s) and on air 2 (from 60 s).
     const edges = [
@@ -275,6 +289,15 @@ async function main() {
       return [...checked].some((k) => k.endsWith('on-air-2'));
     }, 200);
     await shot(face, 'face-on-air-2');
+
+    // The broker goes away: the pages say so and show no ON AIR.
+    const brokerGone = Date.now();
+    await rig.stop(rig.brokerChild);
+    const said = await waitFor('BROKER DOWN', 5000, async () =>
+      (await face.$eval('#status', (e) => e.textContent)) === 'BROKER DOWN' &&
+      (await tileStatus('korvane')) === 'BROKER DOWN').catch(() => false);
+    check('a lost broker is shown within 3 s', said && Date.now() - brokerGone <= 3000, `${Date.now() - brokerGone} ms`);
+    check('no ON AIR while the broker is gone', !(await flagOf(face, '[data-signal=on-air-1]')) && !(await flagOf(overlay, '#on-air')));
 
     check('no errors in the browser console', consoleErrors.length === 0, consoleErrors.join(' | '));
   } catch (e) {
