@@ -9,7 +9,23 @@ const path = require('path');
 const vm = require('vm');
 
 const www = path.join(__dirname, '../../../../tools/web/www');
-const context = vm.createContext({});
+// A browser's globals, enough for the live channel: sockets that fail at
+// once, and timers that are only noted.
+const sockets = [];
+const timers = [];
+const context = vm.createContext({
+  location: {protocol: 'http:', host: '127.0.0.1:8080', pathname: '/studio/korvane'},
+  WebSocket: class {
+    constructor(url) {
+      this.url = url;
+      sockets.push(this);
+    }
+    close() {}
+  },
+  setTimeout: (fn, ms) => timers.push({fn, ms}),
+  setInterval: () => 0,
+  Date,
+});
 // Each file declares one top-level name, as the pages' script tags share them.
 for (const [file, name] of [['live.js', 'Korvane'], ['meters.js', 'Meters']])
   vm.runInContext(fs.readFileSync(path.join(www, file), 'utf8') + `\nthis.${name} = ${name};`, context);
@@ -122,6 +138,59 @@ test('mic-on time counts hours past a day', () => {
   const table = [[0, '00:00:00'], [999, '00:00:00'], [61000, '00:01:01'], [3600000 * 100, '100:00:00'], [-5000, '00:00:00']];
   for (const [ms, text] of table)
     assert.strictEqual(Korvane.micTimeText(ms), text);
+});
+
+test('the studio clock is the server\'s time, corrected by the least delayed sample', () => {
+  const l = new Korvane.Live(() => {});
+  const ahead = 60000;
+  l.take({type: 'hello', prefixes: ['korvane'], broker: {connected: true}, time: {server_ms: Date.now() + ahead, synced: false}});
+  // A late sample (delayed on the way) must not pull the clock back.
+  l.take({type: 'time', server_ms: Date.now() + ahead - 400, synced: true});
+  assert.ok(Math.abs(l.now() - (Date.now() + ahead)) < 50, String(l.now() - Date.now()));
+  assert.strictEqual(l.synced, true);
+  l.take({type: 'time', server_ms: Date.now() + ahead, synced: false});
+  assert.strictEqual(l.synced, false);
+});
+
+test('a refused connection is tried again, less often each time, up to every 4 s', () => {
+  sockets.length = 0;
+  timers.length = 0;
+  const changes = [];
+  const l = new Korvane.Live((kind) => changes.push(kind));
+  const waits = [];
+  for (let i = 0; i < 7; ++i) {
+    sockets[sockets.length - 1].onclose();
+    const t = timers.pop();
+    waits.push(t.ms);
+    t.fn();
+  }
+  assert.deepStrictEqual(waits, [250, 500, 1000, 2000, 4000, 4000, 4000]);
+  assert.strictEqual(sockets.length, 8);
+  assert.strictEqual(Korvane.statusText(Korvane.view(l, 'korvane'), l), 'SERVER GONE');
+  // A snapshot after hello makes it live again and starts the back-off afresh.
+  sockets[sockets.length - 1].onmessage({data: JSON.stringify({type: 'hello', prefixes: ['korvane'], broker: {connected: true}})});
+  sockets[sockets.length - 1].onmessage({data: JSON.stringify({type: 'snapshot', studios: {korvane: {status: 'online', state: {}}}})});
+  assert.strictEqual(l.linkUp, true);
+  sockets[sockets.length - 1].onclose();
+  assert.strictEqual(timers.pop().ms, 250);
+  assert.ok(changes.includes('snapshot') && changes.includes('link'));
+});
+
+test('changes after the snapshot; unknown messages and bad JSON change nothing', () => {
+  sockets.length = 0;
+  const l = new Korvane.Live(() => {});
+  const send = (m) => sockets[0].onmessage({data: typeof m === 'string' ? m : JSON.stringify(m)});
+  send({type: 'hello', prefixes: ['korvane'], broker: {connected: true}});
+  send({type: 'snapshot', studios: {korvane: {status: 'online', state: {'on-air': lit('on-air', [0, 0])}}}});
+  send({type: 'state', prefix: 'korvane', name: 'on-air', value: lit('on-air', [1, 0])});
+  send('{not json');
+  send({type: 'from-the-future', prefix: 'korvane', value: 1});
+  send({type: 'state', prefix: 'korvane', name: 'new-thing', value: 'text payload'});
+  assert.strictEqual(Korvane.view(l, 'korvane').onAir1, true);
+  send({type: 'status', prefix: 'korvane', value: null});
+  assert.strictEqual(Korvane.view(l, 'korvane').onAir1, false);
+  send({type: 'broker', connected: false});
+  assert.strictEqual(Korvane.statusText(Korvane.view(l, 'korvane'), l), 'BROKER DOWN');
 });
 
 process.exit(failed ? 1 : 0);
