@@ -14,7 +14,8 @@
     section.dataset.prefix = prefix;
     const name = section.querySelector('[data-field=name]');
     name.textContent = prefix;
-    name.href = '/studio/' + encodeURIComponent(prefix);
+    // A prefix may hold '/' (site/studio1): each part is encoded on its own.
+    name.href = '/studio/' + prefix.split('/').map(encodeURIComponent).join('/');
     section.setAttribute('aria-label', prefix);
     const tile = {
       section,
