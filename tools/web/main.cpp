@@ -24,8 +24,12 @@ int main(int argc, char **argv)
     case kweb::Action::Version: {
         int major = 0, minor = 0, revision = 0;
         mosquitto_lib_version(&major, &minor, &revision);
-        std::printf("korvane-web %s\nlibwebsockets %s\nlibmosquitto %d.%d.%d\n", KORVANE_TOOL_VERSION,
-                    lws_get_library_version(), major, minor, revision);
+        // Debian's build leaves the place for the source revision empty: "4.1.6-".
+        std::string lws = lws_get_library_version();
+        while (!lws.empty() && (lws.back() == '-' || lws.back() == ' '))
+            lws.pop_back();
+        std::printf("korvane-web %s\nlibwebsockets %s\nlibmosquitto %d.%d.%d\n", KORVANE_TOOL_VERSION, lws.c_str(),
+                    major, minor, revision);
         return 0;
     }
     case kweb::Action::Refuse:
