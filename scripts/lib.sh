@@ -16,12 +16,13 @@ KORVANE_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   tshark nlohmann-json3-dev
-  libmosquitto-dev mosquitto mosquitto-clients python3-jinja2
+  libmosquitto-dev mosquitto mosquitto-clients libwebsockets-dev python3-jinja2
+  chromium
 )
 # scripts/package: what dpkg-buildpackage needs (debian/control's Build-Depends).
 KORVANE_DEB_BUILD_PACKAGES=(
   build-essential debhelper dpkg-dev
-  cmake qtbase5-dev qtbase5-dev-tools libmosquitto-dev
+  cmake qtbase5-dev qtbase5-dev-tools libmosquitto-dev libwebsockets-dev nlohmann-json3-dev
 )
 # The packaging stage of scripts/test: checking an install and the packages.
 KORVANE_PACKAGING_CHECK_PACKAGES=(
@@ -41,6 +42,13 @@ ensure_packages() {
   # tshark's package asks whether non-root users may capture; they may not.
   echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The browser tests need node and npm: Debian's, unless the machine has a
+# Node.js of its own (whose package conflicts with Debian's npm).
+ensure_node() {
+  command -v node >/dev/null && command -v npm >/dev/null && return 0
+  ensure_packages nodejs npm
 }
 
 # configure_and_build DIR [cmake options...]

@@ -65,7 +65,7 @@ for package in libkorvane1 libkorvane-dev; do
 done
 check "libkorvane-dev depends on the libkorvane1 of its own build" \
   matches "$(dpkg-deb -f "$(deb_of libkorvane-dev)" Depends)" "*libkorvane1 (= $library+$source_version)*"
-for package in tavelin-meters korvane-sim korvane-tools korvane-mqtt; do
+for package in tavelin-meters korvane-sim korvane-tools korvane-mqtt korvane-web; do
   check "$package: version $program" package_version "$package" "$program"
 done
 check "libkorvane1: shlibs name the library's version" \
@@ -108,7 +108,7 @@ EOF
 
 # ---- the shipped units: clean for systemd-analyze, the bridge's confined
 unpacked=$work/unpacked
-for package in korvane-mqtt tavelin-meters; do
+for package in korvane-mqtt tavelin-meters korvane-web; do
   dpkg-deb -x "$(deb_of "$package")" "$unpacked"
 done
 verify_unit() { # verify_unit [--user] UNIT: no complaint, checked against the unpacked packages
@@ -138,6 +138,9 @@ check "korvane-mqtt.service: exposure at most 2.5" \
   exposure_at_most 2.5 "$unpacked/lib/systemd/system/korvane-mqtt.service"
 check "korvane-mqtt: the shipped options leave the display's port 18150 free" \
   grep -q '^KORVANE_MQTT_OPTIONS=.*--recv-port 0[ "]' "$unpacked/etc/default/korvane-mqtt"
+check "korvane-web.service: systemd-analyze verify" verify_unit lib/systemd/system/korvane-web.service
+check "korvane-web.service: exposure at most 2.0" \
+  exposure_at_most 2.0 "$unpacked/lib/systemd/system/korvane-web.service"
 
 # ---- the README's install line takes every package but the debug symbols
 readme_installs() {

@@ -23,6 +23,7 @@ for f in lib/libkorvane.so.1.1.166 lib/libkorvane.so.1 lib/libkorvane.so include
          lib/cmake/korvane/korvaneConfig.cmake lib/cmake/korvane/korvaneConfigVersion.cmake \
          lib/cmake/korvane/korvaneTargets.cmake lib/pkgconfig/korvane.pc \
          bin/tavelin-meters bin/korvane-sim bin/korvane bin/korvane-mqtt share/man/man1/korvane-mqtt.1 \
+         bin/korvane-web share/man/man1/korvane-web.1 share/korvane-web/www/index.html \
          share/applications/tavelin-meters.desktop \
          share/man/man1/tavelin-meters.1 share/man/man1/korvane-sim.1 share/man/man1/korvane.1 \
          share/bash-completion/completions/korvane share/bash-completion/completions/korvane-sim \
@@ -61,7 +62,7 @@ metainfo=("$prefix"/share/metainfo/*.metainfo.xml)
 check "one AppStream file" test "${#metainfo[@]}" = 1 -a -f "${metainfo[0]}"
 check "appstreamcli validate --no-net" appstreamcli validate --no-net "${metainfo[0]}"
 version=$(sed -n 's/^project(tavelin_meters VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")
-for page in tavelin-meters korvane-sim korvane korvane-mqtt; do
+for page in tavelin-meters korvane-sim korvane korvane-mqtt korvane-web; do
   check "man page $page.1 without warnings" sh -c \
     "LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l '$prefix/share/man/man1/$page.1' 2>&1 >/dev/null | (! grep .)"
   check "man page $page.1 carries version $version and a date" \
@@ -96,6 +97,23 @@ check "installed korvane client pings it" \
   "$prefix/bin/korvane" --send-port "$port" --recv-port 0 ping --timeout-ms 2000
 check "installed korvane-mqtt names the installed library's version" sh -c \
   "'$prefix/bin/korvane-mqtt' --version | grep -qxF 'Korvane Library v1.1.166.0 - 2019-11-04 (12:05:48) - VXN'"
+
+# The web server finds the page files installed beside it, not the sources'.
+web_serves_installed_pages() {
+  local port out=$work/web.err reply
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  "$prefix/bin/korvane-web" --listen "127.0.0.1:$port" --broker "127.0.0.1:$port" 2>"$out" &
+  local web=$!
+  for _ in $(seq 50); do grep -q web-listening "$out" && break; sleep 0.1; done
+  reply=$(exec 3<>"/dev/tcp/127.0.0.1/$port" && printf 'GET / HTTP/1.0\r\n\r\n' >&3 && timeout 5 cat <&3) || true
+  kill -TERM "$web"
+  wait "$web" || true
+  cat "$out"
+  grep -qF "pages $prefix/bin/../share/korvane-web/www" "$out" &&
+    [[ $reply == "HTTP/1.0 200"* || $reply == "HTTP/1.1 200"* ]] &&
+    [[ $reply == *"$(head -n 1 "$prefix/share/korvane-web/www/index.html")"* ]]
+}
+check "installed korvane-web serves its installed pages" web_serves_installed_pages
 
 expect_firmware() { # expect_firmware PROGRAM: it prints both version texts
   "$@" "$port" >"$work/consumer.out" 2>&1 || { cat "$work/consumer.out"; return 1; }
