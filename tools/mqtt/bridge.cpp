@@ -184,6 +184,12 @@ void Bridge::refuse(const std::string &kind, const std::string &topic, const std
 
 void Bridge::publish_health()
 {
+    // Only a connected bridge can publish it; and a connection made between
+    // here and the publishing must not go out as "never connected", so the
+    // time is the last connection's, whether or not it still holds.
+    const auto connected_at = broker_.connected_at();
+    if (connected_at == std::chrono::system_clock::time_point{})
+        return;
     Health h;
     h.version = KORVANE_TOOL_VERSION;
     h.mixer = mixer_text();
@@ -191,8 +197,7 @@ void Bridge::publish_health()
     h.link = link_;
     h.commands = options_.commands;
     h.meters_hz = options_.meters_hz;
-    if (broker_.connected())
-        h.broker_connected_at = broker_.connected_at();
+    h.broker_connected_at = connected_at;
     state_.set_health(health_json(h));
 }
 
