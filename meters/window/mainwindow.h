@@ -274,6 +274,7 @@ private:
     QAtomicInt sourceLabelsPending;
     QAtomicInt keepAlivePending;
 
+    friend class MainWindowFixture;
     friend class TestMainWindow;
 };
 
