@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(w.failureNotice->text(), QStringLiteral("RECEIVE PORT %1 IN USE").arg(recvPort));
         QCOMPARE(w.windowTitle(), QStringLiteral("Tavelin Meters \u2013 receive port %1 in use").arg(recvPort));
         QCOMPARE(takeIncidents(), QStringList{QStringLiteral("receive-port-busy %1").arg(recvPort)});
-        QCOMPARE(w.openRetryTimer->interval(), 2000);
+        QCOMPARE(w.mixerLink->openRetry()->interval(), 2000);
 
         // Once the port is free the next retry opens and asks for the state.
         taken.close();
@@ -186,7 +186,7 @@ private slots:
         {
             MainWindow w;
             QVERIFY(mixer->waitForRequests(stateBurst.size(), 5000));
-            QCOMPARE(w.mixerAddress, QStringLiteral("127.0.0.1"));
+            QCOMPARE(w.mixerLink->address(), QStringLiteral("127.0.0.1"));
             QCOMPARE(w.remoteHost, QStringLiteral("localhost"));  // the store keeps the name
         }
 
@@ -200,8 +200,8 @@ private slots:
         MainWindow w;
         QCOMPARE(static_cast<quint16>(w.udpSendPort), quint16(18153));
         QCOMPARE(static_cast<quint16>(w.udpRecvPort), quint16(18150));
-        QTRY_VERIFY_WITH_TIMEOUT(w.lookupRetryTimer->isActive(), 10000);
-        QCOMPARE(w.lookupRetryTimer->interval(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.mixerLink->lookupRetry()->isActive(), 10000);
+        QCOMPARE(w.mixerLink->lookupRetry()->interval(), 60000);
         QVERIFY(w.handle == nullptr);
         QVERIFY(!w.failureNotice->isHidden());
         QCOMPARE(takeIncidents(),
@@ -222,7 +222,7 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTRY_VERIFY_WITH_TIMEOUT(w.lookupRetryTimer->isActive(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.mixerLink->lookupRetry()->isActive(), 10000);
 
         auto fits = [&w](int leastPixels, int mostPixels) {
             const QLabel *notice = w.failureNotice;
