@@ -34,6 +34,7 @@
 #include "clocksync.h"
 #include "formtesting.h"
 #include "incidentlog.h"
+#include "librarylog.h"
 #include "qt_fake_mixer.h"
 #include "mainwindow.h"
 #include "mylabel.h"
@@ -227,7 +228,9 @@ int runMainWindowTests(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path() + QStringLiteral("/config")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(scratch.path() + QStringLiteral("/state")));
     qputenv("XDG_CONFIG_DIRS", QFile::encodeName(scratch.path() + QStringLiteral("/xdg")));
-    QDir::setCurrent(scratch.path());
+    // As the program does at start-up: the library opens its log there.
+    if (!enterLibraryLogFolder())
+        return 1;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
