@@ -19,7 +19,7 @@ set_target_properties(meters_app PROPERTIES AUTOMOC ON)
 target_compile_definitions(meters_app PRIVATE QT_STATICPLUGIN)
 target_include_directories(meters_app PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/window)
 target_link_libraries(meters_app PUBLIC meters_studio meters_forms vxnwidgets korvane Qt5::Widgets Qt5::Network
-  PRIVATE tavelin_version)
+  PRIVATE tavelin_version korvane_common)
 
 # A windowed program: no console window on Windows.
 add_executable(tavelin-meters WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp $<TARGET_OBJECTS:meters_resources>)

@@ -14,6 +14,7 @@
 #include "librarylog.h"
 #include "mixerlink.h"
 #include "mylabel.h"
+#include "state_requests.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -31,21 +32,6 @@ QString elidedForTitle(const QString &text)
         return text;
     return text.left(keep) + QChar(0x2026) + text.right(keep);
 }
-
-// The whole state the display needs, in the order the mixer is asked.
-const int stateRequestIds[] = {
-    KORVANE_ID_MODULE_SOURCE,
-    KORVANE_ID_MODULE_ON,
-    KORVANE_ID_FADER,
-    KORVANE_ID_CONFIG_ON,
-    KORVANE_ID_CONFIG_SILENCE_DETECTION,
-    KORVANE_ID_VOICE_TRACK,
-    KORVANE_ID_ON_AIR,
-    KORVANE_ID_NON_STOP,
-    KORVANE_ID_SILENCE,
-    KORVANE_ID_MIC_ON,
-    KORVANE_ID_CRM_MUTE,
-};
 
 const char *const onlineBackground = ":/resources/png/background_online.png";
 const char *const offlineBackground = ":/resources/png/background_offline.png";

@@ -45,7 +45,9 @@
 #include "vxndigitalclock.h"
 #include "vxnppmmeter.h"
 
-// Wire numbers of the state requests, in the order the window must send them.
+// What the mixer receives: the wire number of each state request, in the
+// order the window must send them. Written out, not taken from the shared
+// list, so an edit of that list or of the ids behind it shows here.
 inline const QVector<int> stateBurst = {36, 32, 34, 26, 28, 13, 40, 37, 41, 38, 43};
 
 inline QString lamp(int number, const char *colour)
