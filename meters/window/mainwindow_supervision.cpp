@@ -142,6 +142,9 @@ void MainWindow::onKeepAliveTimeout()
 
     ui->label_mictime->hide();
 
+    // The phone icon keeps its last picture on purpose: a call that rang
+    // before the mixer went silent is still worth seeing. The source labels
+    // keep their texts too.
     setSignalIcon(ui->label_onair1, "onair1", false);
     setSignalIcon(ui->label_onair2, "onair2", false);
     setSignalIcon(nonStopIndicator, "nonstop", false);
