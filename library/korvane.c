@@ -342,6 +342,8 @@ korvane_handle korvane_open_ex(const char *host, uint16_t recv_port, uint16_t se
 #ifndef _WIN32
     fcntl(h->socket, F_SETFD, FD_CLOEXEC);
 #endif
+    /* Sets the receive time-out (the socket stays blocking). The message's
+       wording, "non-blocking", is kept: callers and log readers match it. */
     if (setsockopt(h->socket, SOL_SOCKET, SO_RCVTIMEO, (const char *)&timeout, sizeof timeout) != 0) {
         korvane_error(h, "%s(): Setting socket non-blocking failed with error %d", "korvane_open",
                       korvane_socket_error());

@@ -17,20 +17,18 @@ file(MAKE_DIRECTORY ${meters_forms_dir})
 set(meters_form_headers)
 foreach(form mainwindow csettingsdialog)
   add_custom_command(OUTPUT ${meters_forms_dir}/ui_${form}.h
-    COMMAND Qt5::uic -o ${meters_forms_dir}/ui_${form}.h ${CMAKE_CURRENT_SOURCE_DIR}/${form}.ui
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${form}.ui Qt5::uic
+    COMMAND Qt5::uic -o ${meters_forms_dir}/ui_${form}.h ${CMAKE_CURRENT_SOURCE_DIR}/window/${form}.ui
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/window/${form}.ui Qt5::uic
     COMMENT "uic ${form}.ui"
     VERBATIM)
   list(APPEND meters_form_headers ${meters_forms_dir}/ui_${form}.h)
 endforeach()
 add_library(meters_forms STATIC
   ${meters_form_headers}
-  ${CMAKE_CURRENT_SOURCE_DIR}/mainwindow.ui
-  ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.ui
-  ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/csettingsdialog.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/incidentlog.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/incidentlog.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/window/mainwindow.ui
+  ${CMAKE_CURRENT_SOURCE_DIR}/window/csettingsdialog.ui
+  ${CMAKE_CURRENT_SOURCE_DIR}/window/csettingsdialog.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/window/csettingsdialog.cpp)
 set_target_properties(meters_forms PROPERTIES AUTOMOC ON)
-target_include_directories(meters_forms PUBLIC ${meters_forms_dir} ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(meters_forms PUBLIC vxnwidgets korvane Qt5::Widgets Qt5::Network)
+target_include_directories(meters_forms PUBLIC ${meters_forms_dir} ${CMAKE_CURRENT_SOURCE_DIR}/window)
+target_link_libraries(meters_forms PUBLIC meters_studio vxnwidgets korvane Qt5::Widgets Qt5::Network)

@@ -5,6 +5,7 @@
 #include "commandline.h"
 #include "incidentlog.h"
 #include "instancelock.h"
+#include "librarylog.h"
 #include "mainwindow.h"
 #include "quitsignals.h"
 #include "tavelin_version.h"
@@ -30,6 +31,10 @@ int main(int argc, char *argv[])
         logIncident(QStringLiteral("lock-unavailable"), lock.path());
         break;
     }
+
+    // While the process has one thread only: the library opens its log in
+    // the working folder. Without it the display works on, unlogged.
+    enterLibraryLogFolder();
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QApplication application(argc, argv);

@@ -18,6 +18,7 @@
 
 #include <cstdio>
 
+#include "librarylog.h"
 #include "mainwindow.h"
 #include "vxnppmmeter.h"
 
@@ -104,7 +105,9 @@ int main(int argc, char *argv[])
 {
     QTemporaryDir scratch;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path()));
-    QDir::setCurrent(scratch.path());
+    qputenv("XDG_STATE_HOME", QFile::encodeName(scratch.path()));
+    // As the program does: the library's log goes there, not into the home.
+    enterLibraryLogFolder();
     QApplication application(argc, argv);
     const int seconds = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 10;
 

@@ -11,6 +11,14 @@
 
 namespace {
 
+// The row where the gradients start: half the height, rounded to the
+// nearest row. The paint, the row classifier and the changed-rows band all
+// take it from here, so a repaint of just the changed rows matches a whole one.
+int middleRow(int h)
+{
+    return static_cast<int>(h * 0.5 + 0.5);
+}
+
 // Truncation toward zero to int that stays defined for every input: a
 // degenerate range (Min == Max) or a NaN level yields NaN or infinity here,
 // and converting those to int is undefined, so they map to 0 and huge
@@ -122,13 +130,13 @@ bool VXNPPMMeter::calculatePosition()
 
 int VXNPPMMeter::barRowKind(int row, int bar, int h) const
 {
-    // Mirrors paintEvent: 0 background, 1 the lower colour, 2 the upper
+    // Classifies as paintEvent fills: 0 background, 1 the lower colour, 2 the upper
     // colour or the gradient part. Bars beyond the edges paint as if at them.
     bar = qBound(0, bar, h);
     if (row < h - bar)
         return 0;
     if (m_GradientForground) {
-        const int half = static_cast<int>(h * 0.5 + 0.5);
+        const int half = middleRow(h);
         if (bar > half && row <= half - 1)
             return 2;
         return row >= h - qMin(bar, half + 2) ? 1 : 0;
@@ -148,7 +156,7 @@ void VXNPPMMeter::noteChangedRows(int h)
         const int high = qBound(0, qMax(m_barHeight, m_lastBarHeight), h);
         // Rows change between the two tops, and around the middle where the
         // gradient part begins or ends.
-        const int half = static_cast<int>(h * 0.5 + 0.5);
+        const int half = middleRow(h);
         const int from = h - high;
         const int to = qMin(h - 1, qMax(h - low, half + 2));
         int first = -1;
@@ -294,7 +302,7 @@ void VXNPPMMeter::paintEvent(QPaintEvent *event)
 
     const int h = height();
     const int w = width();
-    const int half = static_cast<int>(h * 0.5 + 0.5);
+    const int half = middleRow(h);
 
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);

@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+
+#include "state_requests.h"
 
 namespace kcli {
 
@@ -203,19 +206,7 @@ bool parse_request(const std::string &text, int &id)
 
 const std::vector<int> &state_request_ids()
 {
-    static const std::vector<int> ids = {
-        KORVANE_ID_MODULE_SOURCE,
-        KORVANE_ID_MODULE_ON,
-        KORVANE_ID_FADER,
-        KORVANE_ID_CONFIG_ON,
-        KORVANE_ID_CONFIG_SILENCE_DETECTION,
-        KORVANE_ID_VOICE_TRACK,
-        KORVANE_ID_ON_AIR,
-        KORVANE_ID_NON_STOP,
-        KORVANE_ID_SILENCE,
-        KORVANE_ID_MIC_ON,
-        KORVANE_ID_CRM_MUTE,
-    };
+    static const std::vector<int> ids(std::begin(stateRequestIds), std::end(stateRequestIds));
     return ids;
 }
 

@@ -61,6 +61,7 @@ private slots:
     void gradientBarPixels_data();
     void gradientBarPixels();
     void gradientBarFillsEveryRowAtOddHeights();
+    void middleRowIsRoundedAtOddHeights();
     void markerStaysOnDinScale();
     void changedRowsRepaintAsAWholePaintWould_data();
     void changedRowsRepaintAsAWholePaintWould();
@@ -546,6 +547,43 @@ void TestVXNPPMMeter::gradientBarFillsEveryRowAtOddHeights()
             const int bar = barRows(meter.grab().toImage(), 4);
             meter.setGradientForground(true);
             QCOMPARE(gradientRows(meter.grab().toImage()), bar);
+        }
+    }
+}
+
+void TestVXNPPMMeter::middleRowIsRoundedAtOddHeights()
+{
+    // Black to white, so even the gradient's first row differs from the
+    // solid part. At an odd height the middle is the nearest row (11 gives
+    // 6, not 5): the gradient part ends on row 5.
+    for (int h : {11, 21, 415}) {
+        const int half = (h + 1) / 2;
+        VXNPPMMeter meter;
+        meter.resize(12, h);
+        meter.setGradientForground(true);
+        meter.setGradientBackground(false);
+        meter.setMinColor(Qt::black);
+        meter.setMaxColor(Qt::white);
+        meter.setMinBackgroundColor(Qt::blue);
+        meter.setMaxBackgroundColor(Qt::blue);
+        showLevel(meter, 5.0);
+        QImage before = meter.grab().toImage();
+        const QString at = QStringLiteral("height %1").arg(h);
+        QVERIFY2(sameColour(before.pixel(4, half), Qt::black), qPrintable(at));
+        if (h < 100)  // at 415 the gradient's first step rounds to black
+            QVERIFY2(!sameColour(before.pixel(4, half - 1), Qt::black), qPrintable(at));
+
+        // Every row whose pixels change as the bar passes the middle lies
+        // in the changed rows; a sweep in fine steps gives each bar height.
+        for (double level = 5.0; level >= -50.0; level -= 0.05) {
+            meter.setdBPositionNoUpdate(level);
+            meter.calculatePosition();
+            const QRect changed = meter.changedRows();
+            const QImage after = meter.grab().toImage();
+            for (int y = 0; y < h; ++y)
+                if (before.pixel(4, y) != after.pixel(4, y) && !changed.contains(4, y))
+                    QFAIL(qPrintable(QStringLiteral("%1, row %2 at %3 dB not noted").arg(at).arg(y).arg(level)));
+            before = after;
         }
     }
 }

@@ -14,8 +14,8 @@
 #include <initializer_list>
 
 #include "korvane.h"
+#include "mixerlink.h"
 
-class QHostInfo;
 class QLabel;
 class QTimer;
 class QPaintEvent;
@@ -28,8 +28,17 @@ class VXNPPMMeter;
 
 // The meter display's one window. It owns the form, the library handle, the
 // program's copy of the mixer state and the persisted settings. The class is
-// spread over several sources: lifecycle, event intake, supervision,
-// indicators and layout.
+// spread over these sources in meters/window/:
+//   mainwindow_lifecycle.cpp    construction, destruction, the settings store
+//   mainwindow_intake.cpp       the library's callback (reader thread)
+//   mainwindow_supervision.cpp  the handle, the state burst, online/offline,
+//                               the settings dialog
+//   mainwindow_indicators.cpp   lamps, signal icons, mic timer, meters, clicks
+//   mainwindow_layout.cpp       the scaled layout and the backgrounds
+//   mainwindow_screen.cpp       full screen and the pointer
+//   mainwindow_safeguards.cpp   failure, clock-sync and settings notices,
+//                               display-only mode
+// The mixer link (meters/studio/mixerlink.cpp) opens the handle for it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -143,9 +152,10 @@ private:
 
     // supervision
     void connectToMixer();
-    void lookUpMixerHost();
-    void mixerHostLookedUp(const QHostInfo &info, int generation);
-    void openHandle();
+    // From the mixer link: the handle is open, or why it is not yet.
+    void mixerOpened();
+    void showReceivePortFailure(quint16 port, bool inUse);
+    void showHostNotFound(const QString &host);
     void requestMixerState();
     // A failure shown on the face under the status pill and in the title:
     // the subject (a host name, a port) between its lead and its tail. A
@@ -175,40 +185,21 @@ private:
     void placeNotices(float scale, int x0, int y0);
     QWidget *designWidget(int index) const;
 
-    // The mixer's ports unless the settings name others.
-    static const quint16 defaultSendPort = 18153;
-    static const quint16 defaultRecvPort = 18150;
-
+    // The library and the settings it was opened with.
     korvane_handle handle = nullptr;
-    Ui_MainWindow *ui;
-    qint16 udpSendPort = static_cast<qint16>(defaultSendPort);
-    qint16 udpRecvPort = static_cast<qint16>(defaultRecvPort);
+    MixerLink *mixerLink = nullptr;
+    qint16 udpSendPort = static_cast<qint16>(MixerLink::defaultSendPort);
+    qint16 udpRecvPort = static_cast<qint16>(MixerLink::defaultRecvPort);
     QString remoteHost;
     bool useDefaultPorts = true;
-    QTimer *meterReleaseTimer = nullptr;
-    QTimer *silenceAlarmTimer = nullptr;
-    QTimer *voiceTrackTimer = nullptr;
-    QTimer *micDisplayTimer = nullptr;
-    QTimer *keepAliveTimeoutTimer = nullptr;
-    QElapsedTimer *micElapsed = nullptr;
-    QSize windowSize;  // invalid until the first resize
-    QPixmap statusBackground;
-    QPixmap frameBackground;
-    QPixmap scaledStatusBackground;
-    QPixmap scaledFrameBackground;
-    bool layoutDirty = false;
-    myLabel *settingsButton = nullptr;
-    myLabel *moduleLamps[6] = {};
-    myLabel *nonStopIndicator = nullptr;
-    // The widgets the layout scales, and their rectangles on the design canvas.
-    QWidget *designWidgets[designRectCount] = {};
-    QRect designRects[designRectCount];
+    bool displayOnly = false;
+
+    // Mixer state: the library's reader thread writes it, the GUI thread
+    // reads it, both under stateLock.
     double progLeftLevel = -50.0;
     double progRightLevel = -50.0;
     double crmLeftLevel = -50.0;
     double crmRightLevel = -50.0;
-    double releaseStep = 0.133;
-    int releaseInterval = 10;
     int moduleOnState[8] = {};
     int moduleFaderState[8] = {};
     ModuleLampColour moduleLampColours[8] = {};
@@ -221,48 +212,11 @@ private:
     int crmMuteState = 0;
     int phoneState = 0;
     int voiceTrackState[8] = {};
-    bool online = false;
-
-    bool voiceTrackBlinkPhase = false;
-    bool silenceBlinkPhase = false;
-
-    PointerHider *pointerHider = nullptr;
-
-    // The address korvane_open is given: remoteHost itself, or its first
-    // IPv4 answer when the settings name the mixer by host name.
-    QString mixerAddress;
-    // Counts host lookups, so the answer to a superseded one is dropped.
-    int lookupGeneration = 0;
-    QTimer *openRetryTimer = nullptr;    // receive port busy: every 2 s
-    QTimer *lookupRetryTimer = nullptr;  // mixer host not found: every minute
-    QTimer *clockSyncTimer = nullptr;    // every 10 s
-    QLabel *failureNotice = nullptr;
-    QLabel *clockSyncNotice = nullptr;
-    QLabel *settingsNotice = nullptr;
-    QString failureLead;
-    QString failureSubject;
-    QString failureTail;
-    int failureNoticeFullPixels = 0;  // the notice's font size before any shrinking
-    // Settings parts whose last write failed, written again every minute.
-    unsigned unsavedSettings = 0;
-    QTimer *settingsRetryTimer = nullptr;
-    QTimer *placementSettleTimer = nullptr;
-    QString plainTitle;
-    bool openFailureReported = false;
-    int clockSyncShown = -1;  // -1 unknown, else whether it was synchronised
-    bool displayOnly = false;
-    // GUI thread: whether the mic timer counts. Survives a dropout, so a
-    // microphone still open when the mixer comes back keeps its count.
-    bool micTimerCounting = false;
-    bool silenceAlarmShown = false;
-
-    // Guards the mixer-state members above: the library's reader thread writes
-    // them, the GUI thread reads them. Held only for the copy, never while a
-    // widget is touched or a signal is emitted.
-    mutable QMutex stateLock;
-
-    // Module source types of event 100 (entries 0..5), under stateLock.
+    // Module source types of event 100 (entries 0..5).
     int moduleSource[6] = {};
+    // Held only for the copy, never while a widget is touched or a signal
+    // is emitted.
+    mutable QMutex stateLock;
 
     // Set by the intake when it queues a call, cleared by the call as it
     // starts: at most one of each waits on the GUI thread however fast
@@ -274,6 +228,56 @@ private:
     QAtomicInt sourceLabelsPending;
     QAtomicInt keepAlivePending;
 
+    // GUI state (GUI thread only).
+    Ui_MainWindow *ui;
+    bool online = false;
+    double releaseStep = 0.133;
+    int releaseInterval = 10;
+    bool voiceTrackBlinkPhase = false;
+    bool silenceBlinkPhase = false;
+    // Whether the mic timer counts. Survives a dropout, so a microphone
+    // still open when the mixer comes back keeps its count.
+    bool micTimerCounting = false;
+    bool silenceAlarmShown = false;
+    myLabel *settingsButton = nullptr;
+    myLabel *moduleLamps[6] = {};
+    myLabel *nonStopIndicator = nullptr;
+    PointerHider *pointerHider = nullptr;
+    QString plainTitle;
+    QSize windowSize;  // invalid until the first resize
+    QPixmap statusBackground;
+    QPixmap frameBackground;
+    QPixmap scaledStatusBackground;
+    QPixmap scaledFrameBackground;
+    bool layoutDirty = false;
+    // The widgets the layout scales, and their rectangles on the design canvas.
+    QWidget *designWidgets[designRectCount] = {};
+    QRect designRects[designRectCount];
+
+    // Timers.
+    QTimer *meterReleaseTimer = nullptr;
+    QTimer *silenceAlarmTimer = nullptr;
+    QTimer *voiceTrackTimer = nullptr;
+    QTimer *micDisplayTimer = nullptr;
+    QTimer *keepAliveTimeoutTimer = nullptr;
+    QElapsedTimer *micElapsed = nullptr;
+    QTimer *clockSyncTimer = nullptr;      // every 10 s
+    QTimer *settingsRetryTimer = nullptr;  // unsaved settings: every minute
+    QTimer *placementSettleTimer = nullptr;
+
+    // Notices on the face.
+    QLabel *failureNotice = nullptr;
+    QString failureLead;
+    QString failureSubject;
+    QString failureTail;
+    int failureNoticeFullPixels = 0;  // the notice's font size before any shrinking
+    QLabel *clockSyncNotice = nullptr;
+    int clockSyncShown = -1;  // -1 unknown, else whether it was synchronised
+    QLabel *settingsNotice = nullptr;
+    // Settings parts whose last write failed, written again every minute.
+    unsigned unsavedSettings = 0;
+
+    friend class MainWindowFixture;
     friend class TestMainWindow;
 };
 

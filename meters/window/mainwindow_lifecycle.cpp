@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "incidentlog.h"
+#include "mixerlink.h"
 #include "mylabel.h"
 #include "resourcepictures.h"
 #include "tavelin_version.h"
@@ -199,13 +200,10 @@ void MainWindow::createTimers()
     keepAliveTimeoutTimer->setTimerType(Qt::PreciseTimer);
     connect(keepAliveTimeoutTimer, &QTimer::timeout, this, &MainWindow::onKeepAliveTimeout);
 
-    openRetryTimer = new QTimer(this);
-    openRetryTimer->setSingleShot(true);
-    openRetryTimer->setTimerType(Qt::PreciseTimer);
-    connect(openRetryTimer, &QTimer::timeout, this, &MainWindow::openHandle);
-    lookupRetryTimer = new QTimer(this);
-    lookupRetryTimer->setSingleShot(true);
-    connect(lookupRetryTimer, &QTimer::timeout, this, &MainWindow::lookUpMixerHost);
+    mixerLink = new MixerLink(this);
+    connect(mixerLink, &MixerLink::opened, this, &MainWindow::mixerOpened);
+    connect(mixerLink, &MixerLink::receivePortFailed, this, &MainWindow::showReceivePortFailure);
+    connect(mixerLink, &MixerLink::hostNotFound, this, &MainWindow::showHostNotFound);
     clockSyncTimer = new QTimer(this);
     connect(clockSyncTimer, &QTimer::timeout, this, &MainWindow::checkClockSync);
     clockSyncTimer->start(10000);
@@ -243,8 +241,8 @@ void MainWindow::loadSettings()
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
 
     // Ports are kept in signed 16-bit members; the bits are the port number.
-    udpSendPort = static_cast<qint16>(portSetting(settings, QStringLiteral("udp_send"), defaultSendPort));
-    udpRecvPort = static_cast<qint16>(portSetting(settings, QStringLiteral("udp_recv"), defaultRecvPort));
+    udpSendPort = static_cast<qint16>(portSetting(settings, QStringLiteral("udp_send"), MixerLink::defaultSendPort));
+    udpRecvPort = static_cast<qint16>(portSetting(settings, QStringLiteral("udp_recv"), MixerLink::defaultRecvPort));
     if (settings.contains(QStringLiteral("use_default_ports")))
         useDefaultPorts = settings.value(QStringLiteral("use_default_ports")).toBool();
     else

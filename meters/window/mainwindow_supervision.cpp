@@ -1,21 +1,20 @@
-// Connection supervision: opening the library handle, asking for the mixer's
-// state, and deciding online/offline from the stream of meter messages.
+// Connection supervision: taking the handle the mixer link opens, showing
+// why it cannot, asking for the mixer's state, and deciding online/offline
+// from the stream of meter messages.
 #include "mainwindow.h"
 
-#include <QByteArray>
 #include <QDialog>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QPointer>
 #include <QTimer>
-#include <QUdpSocket>
 
 #include "csettingsdialog.h"
 #include "incidentlog.h"
 #include "librarylog.h"
+#include "mixerlink.h"
 #include "mylabel.h"
+#include "state_requests.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -24,17 +23,6 @@ namespace {
 const int keepAliveTimeoutMs = 3000;
 const int voiceTrackBlinkMs = 400;
 const int micDisplayMs = 100;
-const int openRetryMs = 2000;
-const int lookupRetryMs = 60000;
-
-// Whether another socket holds the port (the library's open failed):
-// the usual case is a second instance or one still exiting.
-bool receivePortInUse(quint16 port)
-{
-    QUdpSocket probe;
-    return !probe.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress) &&
-           probe.error() == QAbstractSocket::AddressInUseError;
-}
 
 // A host name no title bar can show whole keeps its start and its end.
 QString elidedForTitle(const QString &text)
@@ -45,33 +33,6 @@ QString elidedForTitle(const QString &text)
     return text.left(keep) + QChar(0x2026) + text.right(keep);
 }
 
-// The first IPv4 answer, as dotted text; empty when there is none.
-QString firstIPv4(const QHostInfo &info)
-{
-    for (const QHostAddress &answer : info.addresses()) {
-        bool isIPv4 = false;
-        const quint32 ipv4 = answer.toIPv4Address(&isIPv4);
-        if (isIPv4)
-            return QHostAddress(ipv4).toString();
-    }
-    return QString();
-}
-
-// The whole state the display needs, in the order the mixer is asked.
-const int stateRequestIds[] = {
-    KORVANE_ID_MODULE_SOURCE,
-    KORVANE_ID_MODULE_ON,
-    KORVANE_ID_FADER,
-    KORVANE_ID_CONFIG_ON,
-    KORVANE_ID_CONFIG_SILENCE_DETECTION,
-    KORVANE_ID_VOICE_TRACK,
-    KORVANE_ID_ON_AIR,
-    KORVANE_ID_NON_STOP,
-    KORVANE_ID_SILENCE,
-    KORVANE_ID_MIC_ON,
-    KORVANE_ID_CRM_MUTE,
-};
-
 const char *const onlineBackground = ":/resources/png/background_online.png";
 const char *const offlineBackground = ":/resources/png/background_offline.png";
 
@@ -79,77 +40,34 @@ const char *const offlineBackground = ":/resources/png/background_offline.png";
 
 void MainWindow::connectToMixer()
 {
-    openRetryTimer->stop();
-    lookupRetryTimer->stop();
-    ++lookupGeneration;  // an answer still on its way is for older settings
-    openFailureReported = false;
+    clearFailure();
+    mixerLink->connectTo(remoteHost, static_cast<quint16>(udpRecvPort), static_cast<quint16>(udpSendPort));
+}
+
+void MainWindow::mixerOpened()
+{
+    handle = mixerLink->takeHandle();
     clearFailure();
 
-    QHostAddress numeric;
-    if (numeric.setAddress(remoteHost) && numeric.protocol() == QAbstractSocket::IPv4Protocol) {
-        mixerAddress = remoteHost;
-        openHandle();
-    } else {
-        // The settings name the mixer by host name (written by hand, or by
-        // an older version): looked up like the settings dialog does.
-        lookUpMixerHost();
-    }
-}
-
-void MainWindow::lookUpMixerHost()
-{
-    const int generation = ++lookupGeneration;
-    QHostInfo::lookupHost(remoteHost, this,
-                          [this, generation](const QHostInfo &info) { mixerHostLookedUp(info, generation); });
-}
-
-void MainWindow::mixerHostLookedUp(const QHostInfo &info, int generation)
-{
-    if (generation != lookupGeneration || handle)
-        return;
-    const QString address = info.error() == QHostInfo::NoError ? firstIPv4(info) : QString();
-    if (address.isEmpty()) {
-        logIncident(QStringLiteral("lookup-failed"), remoteHost);
-        showFailure(tr("MIXER HOST"), remoteHost, tr("NOT FOUND"),
-                    tr("mixer host %1 not found").arg(elidedForTitle(remoteHost)));
-        lookupRetryTimer->start(lookupRetryMs);
-        return;
-    }
-    mixerAddress = address;
-    clearFailure();
-    openHandle();
-}
-
-void MainWindow::openHandle()
-{
-    const QByteArray host = mixerAddress.toUtf8();
     const quint16 recvPort = static_cast<quint16>(udpRecvPort);
-    handle = korvane_open(host.constData(), recvPort, static_cast<quint16>(udpSendPort));
-    if (!handle) {
-        // Shown and logged once per failure, retried until the port is free.
-        if (!openFailureReported) {
-            openFailureReported = true;
-            if (receivePortInUse(recvPort)) {
-                logIncident(QStringLiteral("receive-port-busy"), QString::number(recvPort));
-                showFailure(tr("RECEIVE PORT"), QString::number(recvPort), tr("IN USE"),
-                            tr("receive port %1 in use").arg(recvPort));
-            } else {
-                logIncident(QStringLiteral("receive-port-busy"),
-                            QString::number(recvPort) + QStringLiteral(" cannot-open"));
-                showFailure(tr("CANNOT OPEN RECEIVE PORT"), QString::number(recvPort), QString(),
-                            tr("cannot open receive port %1").arg(recvPort));
-            }
-        }
-        openRetryTimer->start(openRetryMs);
-        return;
-    }
-    openFailureReported = false;
-    clearFailure();
-
     startLibraryLog(handle, recvPort);
     korvane_register_callback(handle, &MainWindow::libraryCallback, this);
     keepAliveTimeoutTimer->start(keepAliveTimeoutMs);
     requestMixerState();
+}
+
+void MainWindow::showReceivePortFailure(quint16 port, bool inUse)
+{
+    if (inUse)
+        showFailure(tr("RECEIVE PORT"), QString::number(port), tr("IN USE"), tr("receive port %1 in use").arg(port));
+    else
+        showFailure(tr("CANNOT OPEN RECEIVE PORT"), QString::number(port), QString(),
+                    tr("cannot open receive port %1").arg(port));
+}
+
+void MainWindow::showHostNotFound(const QString &host)
+{
+    showFailure(tr("MIXER HOST"), host, tr("NOT FOUND"), tr("mixer host %1 not found").arg(elidedForTitle(host)));
 }
 
 void MainWindow::showFailure(const QString &lead, const QString &subject, const QString &tail, const QString &title)
@@ -197,7 +115,7 @@ void MainWindow::onKeepAliveTimer()
         voiceTrackTimer->start(voiceTrackBlinkMs);
         onlineStatusChanged();
         logIncident(QStringLiteral("mixer-online"),
-                    mixerAddress + QLatin1Char(':') + QString::number(static_cast<quint16>(udpSendPort)));
+                    mixerLink->address() + QLatin1Char(':') + QString::number(static_cast<quint16>(udpSendPort)));
     }
 }
 
@@ -224,6 +142,9 @@ void MainWindow::onKeepAliveTimeout()
 
     ui->label_mictime->hide();
 
+    // The phone icon keeps its last picture on purpose: a call that rang
+    // before the mixer went silent is still worth seeing. The source labels
+    // keep their texts too.
     setSignalIcon(ui->label_onair1, "onair1", false);
     setSignalIcon(ui->label_onair2, "onair2", false);
     setSignalIcon(nonStopIndicator, "nonstop", false);

@@ -19,9 +19,6 @@ class CSettingsDialog : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr quint16 DefaultSendPort = 18153;
-    static constexpr quint16 DefaultRecvPort = 18150;
-
     CSettingsDialog(qint16 udp_send_port, qint16 udp_recv_port, bool use_defaults, QString remote_host,
                     QWidget *parent = nullptr);
     ~CSettingsDialog() override;

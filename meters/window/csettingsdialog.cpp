@@ -12,6 +12,7 @@
 
 #include "incidentlog.h"
 #include "korvane.h"
+#include "mixerlink.h"
 
 namespace {
 
@@ -120,8 +121,8 @@ CSettingsDialog::~CSettingsDialog()
 void CSettingsDialog::on_checkBox_use_defaults_toggled(bool checked)
 {
     if (checked) {
-        ui->UdpSendPortEdit->setText(QString::number(DefaultSendPort));
-        ui->UdpRecvPortEdit->setText(QString::number(DefaultRecvPort));
+        ui->UdpSendPortEdit->setText(QString::number(MixerLink::defaultSendPort));
+        ui->UdpRecvPortEdit->setText(QString::number(MixerLink::defaultRecvPort));
     }
     ui->UdpSendPortEdit->setEnabled(!checked);
     ui->UdpRecvPortEdit->setEnabled(!checked);

@@ -44,25 +44,26 @@ QString libraryLogFolder()
     return state + QStringLiteral("/tavelin-meters");
 }
 
+bool enterLibraryLogFolder()
+{
+    const QString path = libraryLogFolder();
+    return QDir().mkpath(path) && QDir::setCurrent(path);
+}
+
 bool startLibraryLog(korvane_handle handle, quint16 recvPort)
 {
     const QString path = libraryLogFolder();
     const QDir folder(path);
-    if (!folder.mkpath(QStringLiteral(".")) || !QFileInfo(path).isWritable()) {
+    // Entered at start-up, or the settings of the environment changed since:
+    // the working folder is never changed while the library's threads run.
+    const QString entered = QFileInfo(path).canonicalFilePath();
+    if (entered.isEmpty() || entered != QDir::currentPath() || !QFileInfo(path).isWritable()) {
         logIncident(QStringLiteral("log-unwritable"), path);
         return false;
     }
     keepPreviousRun(folder, recvPort);
 
-    // The library opens its file in the current folder; it keeps the full
-    // path itself, so the folder only needs to be current while it opens.
-    const QString before = QDir::currentPath();
-    if (!QDir::setCurrent(path)) {
-        logIncident(QStringLiteral("log-unwritable"), path);
-        return false;
-    }
     korvane_logging(handle, 1);
-    QDir::setCurrent(before);
     if (!QFileInfo::exists(folder.filePath(logFileName(recvPort)))) {
         logIncident(QStringLiteral("log-unwritable"), folder.filePath(logFileName(recvPort)));
         return false;

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include <QMutexLocker>
 #include <QTime>
@@ -17,6 +18,17 @@
 namespace {
 
 const int silenceAlarmMs = 400;
+
+// The modules whose lamps blink in voice-track mode, counted from 0: lamps
+// 1, 2, 3 and 6. The redraw leaves these to the blink while they are in
+// voice-track mode, so both read this one list; a module the redraw left
+// out and the blink did not take would freeze its lamp.
+const int blinkingModules[] = {0, 1, 2, 5};
+
+bool blinksInVoiceTrack(int module)
+{
+    return std::find(std::begin(blinkingModules), std::end(blinkingModules), module) != std::end(blinkingModules);
+}
 
 QString lampStyle(int lamp, int colour)
 {
@@ -75,9 +87,7 @@ void MainWindow::redrawModules()
         std::copy(voiceTrackState, voiceTrackState + 8, voiceTrack);
     }
     for (int i = 0; i < 6; ++i) {
-        // Modules that can blink are left to onVoicetrack while in voice-track mode.
-        const bool blinks = i == 0 || i == 1 || i == 2 || i == 5;
-        if (blinks && voiceTrack[i] != 0)
+        if (blinksInVoiceTrack(i) && voiceTrack[i] != 0)
             continue;
         setModuleLamp(i, moduleColour(i));
     }
@@ -85,9 +95,6 @@ void MainWindow::redrawModules()
 
 void MainWindow::onVoicetrack()
 {
-    // Module 3 blinks too: otherwise its lamp would freeze at whatever it
-    // showed when voice-track mode began.
-    static const int blinkingModules[] = {0, 1, 2, 5};
     for (int i : blinkingModules) {
         int voiceTrack, on, inactive;
         {
