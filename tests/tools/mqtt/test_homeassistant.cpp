@@ -170,9 +170,13 @@ TEST_F(HomeAssistant, ControlsOnlyWithCommandsAndRemovalLeavesNothing)
         Client late(broker_.port(), {"homeassistant/#"});
         ASSERT_TRUE(late.ready());
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        // The firmware's answer may re-announce everything meanwhile: the
+        // controls then come again, empty.
         for (const auto &entry : latest(late)) {
+            if (entry.second.empty())
+                continue;
             EXPECT_FALSE(is_control(entry.first)) << entry.first;
-            retained += !entry.second.empty();
+            ++retained;
         }
     }
     EXPECT_EQ(retained, 31u) << "8 signals, 18 module entities, mic-on time, 4 levels";
