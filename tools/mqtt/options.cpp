@@ -125,8 +125,7 @@ const std::vector<OptionInfo> &option_table()
         {"--homeassistant", nullptr, "publish Home Assistant discovery documents", nullptr},
         {"--homeassistant-levels", nullptr, "with them, program and control-room level sensors (once a second)",
          nullptr},
-        {"--homeassistant-remove", nullptr, "remove every Home Assistant document of the prefix, then exit",
-         nullptr},
+        {"--homeassistant-remove", nullptr, "remove every Home Assistant document of the prefix, then exit", nullptr},
         {"--version", nullptr, "show the bridge's and the library's version", nullptr},
         {"--help", nullptr, "show this text", nullptr},
     };
