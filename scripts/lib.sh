@@ -13,7 +13,7 @@ KORVANE_PACKAGES=(
   cmake make g++ pkg-config
   qtbase5-dev qtbase5-dev-tools
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth fonts-dejavu-core
   tshark nlohmann-json3-dev
   libmosquitto-dev mosquitto mosquitto-clients libwebsockets-dev python3-jinja2
