@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Shared by scripts/run and scripts/test: the packages each needs, and installing what is missing.
 # shellcheck shell=bash
 
 # scripts/run: building and running the library, the program and the
@@ -49,11 +49,4 @@ ensure_packages() {
 ensure_node() {
   command -v node >/dev/null && command -v npm >/dev/null && return 0
   ensure_packages nodejs npm
-}
-
-# configure_and_build DIR [cmake options...]
-configure_and_build() {
-  local dir=$1; shift
-  cmake -S . -B "$dir" "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
 }
