@@ -8,6 +8,7 @@ set_target_properties(meters_resources PROPERTIES
   AUTORCC ON
   AUTORCC_OPTIONS "--format-version;2;--no-compress")
 target_link_libraries(meters_resources PUBLIC Qt5::Core)
+korvane_enable_warnings(meters_resources)
 
 # meters_forms: Ui_MainWindow, Ui_CSettingsDialog and the settings dialog.
 # uic writes the two form headers into a folder of this library's own, which
@@ -32,3 +33,4 @@ add_library(meters_forms STATIC
 set_target_properties(meters_forms PROPERTIES AUTOMOC ON)
 target_include_directories(meters_forms PUBLIC ${meters_forms_dir} ${CMAKE_CURRENT_SOURCE_DIR}/window)
 target_link_libraries(meters_forms PUBLIC meters_studio vxnwidgets korvane Qt5::Widgets Qt5::Network)
+korvane_enable_warnings(meters_forms)

@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Shared by scripts/run and scripts/test: the packages each needs, and installing what is missing.
 # shellcheck shell=bash
 
 # scripts/run: building and running the library, the program and the
@@ -13,7 +13,7 @@ KORVANE_PACKAGES=(
   cmake make g++ pkg-config
   qtbase5-dev qtbase5-dev-tools
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth fonts-dejavu-core
   tshark nlohmann-json3-dev
   libmosquitto-dev mosquitto mosquitto-clients libwebsockets-dev python3-jinja2
@@ -49,11 +49,4 @@ ensure_packages() {
 ensure_node() {
   command -v node >/dev/null && command -v npm >/dev/null && return 0
   ensure_packages nodejs npm
-}
-
-# configure_and_build DIR [cmake options...]
-configure_and_build() {
-  local dir=$1; shift
-  cmake -S . -B "$dir" "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
 }

@@ -2,11 +2,9 @@
 // datagram to the callback (next to a bare receive loop in the same run) and
 // closing an idle handle.
 #include "korvane_internal.h"
+#include "loopback.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
@@ -17,35 +15,6 @@
 #include <vector>
 
 namespace {
-
-int loopback_socket(uint16_t *port)
-{
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    *port = ntohs(a.sin_port);
-    return fd;
-}
-
-uint16_t free_port()
-{
-    uint16_t p;
-    close(loopback_socket(&p));
-    return p;
-}
-
-void send_to(int fd, uint16_t port, const uint8_t *d, size_t n)
-{
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sendto(fd, d, n, 0, reinterpret_cast<sockaddr *>(&a), sizeof a);
-}
 
 struct Datagram {
     uint8_t b[12];
@@ -122,49 +91,40 @@ BENCHMARK(BM_DecodeFirmwareReply);
 
 void BM_SendCommand(benchmark::State &state)
 {
-    uint16_t mixer_port;
-    int mixer = loopback_socket(&mixer_port);
-    korvane_handle h = korvane_open("127.0.0.1", free_port(), mixer_port);
+    const kt::UdpPeer mixer;
+    korvane_handle h = korvane_open("127.0.0.1", kt::free_udp_port(), mixer.port());
     if (!h) {
         state.SkipWithError("open failed");
-        close(mixer);
         return;
     }
     std::atomic<bool> stop{false};
     std::thread drain([&] {
-        uint8_t buf[64];
-        timeval tv{0, 100000};
-        setsockopt(mixer, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        kt::Bytes d;
         while (!stop)
-            recv(mixer, buf, sizeof buf, 0);
+            mixer.receive(d, 100);
     });
     for (auto _ : state)
         benchmark::DoNotOptimize(korvane_remote_on(h, 3, 2));
     stop = true;
     drain.join();
     korvane_close(h);
-    close(mixer);
 }
 BENCHMARK(BM_SendCommand);
 
 // One datagram out, wait until the receiving side has handled it.
-template <typename Receiver>
-void round_trips(benchmark::State &state, Receiver &rx, uint16_t to, std::atomic<int> &seen)
+void round_trips(benchmark::State &state, uint16_t to, std::atomic<int> &seen)
 {
-    uint16_t from_port;
-    int from = loopback_socket(&from_port);
-    const Datagram d = make(0xF0, {0x76, 0x00, 0x3F, 0xFF, 0x40, 0x80});
-    (void)rx;
+    const kt::UdpPeer from;
+    const kt::Bytes d = kt::datagram(0xF0, {0x76, 0x00, 0x3F, 0xFF, 0x40, 0x80});
     int expected = seen.load();
     for (auto _ : state) {
-        send_to(from, to, d.b, sizeof d.b);
+        from.send_to(to, d);
         ++expected;
         // yield while waiting: on a busy two-core machine a hard spin
         // would take the core the receiving thread needs
         while (seen.load(std::memory_order_acquire) < expected)
             std::this_thread::yield();
     }
-    close(from);
 }
 
 int count_callback(const korvane_event *, void *seen)
@@ -175,53 +135,46 @@ int count_callback(const korvane_event *, void *seen)
 
 void BM_DatagramToCallback(benchmark::State &state)
 {
-    uint16_t mixer_port;
-    int mixer = loopback_socket(&mixer_port);
-    const uint16_t port = free_port();
-    korvane_handle h = korvane_open("127.0.0.1", port, mixer_port);
+    const kt::UdpPeer mixer;
+    const uint16_t port = kt::free_udp_port();
+    korvane_handle h = korvane_open("127.0.0.1", port, mixer.port());
     if (!h) {
         state.SkipWithError("open failed");
-        close(mixer);
         return;
     }
     std::atomic<int> seen{0};
     korvane_register_callback(h, count_callback, &seen);
-    round_trips(state, h, port, seen);
+    round_trips(state, port, seen);
     korvane_close(h);
-    close(mixer);
 }
 BENCHMARK(BM_DatagramToCallback)->UseRealTime();
 
 // The floor: a thread that does nothing but a blocking recvfrom and a check.
 void BM_BareRecvfromLoop(benchmark::State &state)
 {
-    uint16_t port;
-    int fd = loopback_socket(&port);
+    const kt::UdpPeer peer;
     std::atomic<int> seen{0};
     std::atomic<bool> stop{false};
     std::thread reader([&] {
         uint8_t buf[256];
         while (!stop) {
-            ssize_t n = recvfrom(fd, buf, sizeof buf, 0, nullptr, nullptr);
+            ssize_t n = recvfrom(peer.fd(), buf, sizeof buf, 0, nullptr, nullptr);
             if (n == 12 && buf[0] == 0xA0 && buf[1] == 0xA0)
                 seen.fetch_add(1, std::memory_order_release);
         }
     });
-    round_trips(state, fd, port, seen);
+    round_trips(state, peer.port(), seen);
     stop = true;
-    uint8_t wake[1] = {0};
-    send_to(fd, port, wake, 1);
+    peer.send_to(peer.port(), {0});  // wakes the blocked recvfrom
     reader.join();
-    close(fd);
 }
 BENCHMARK(BM_BareRecvfromLoop)->UseRealTime();
 
 void BM_CloseIdleHandle(benchmark::State &state)
 {
-    uint16_t mixer_port;
-    int mixer = loopback_socket(&mixer_port);
+    const kt::UdpPeer mixer;
     for (auto _ : state) {
-        korvane_handle h = korvane_open("127.0.0.1", free_port(), mixer_port);
+        korvane_handle h = korvane_open("127.0.0.1", kt::free_udp_port(), mixer.port());
         if (!h) {
             state.SkipWithError("open failed");
             break;
@@ -233,7 +186,6 @@ void BM_CloseIdleHandle(benchmark::State &state)
         const auto t1 = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     }
-    close(mixer);
 }
 BENCHMARK(BM_CloseIdleHandle)->UseManualTime()->Iterations(50)->Unit(benchmark::kMicrosecond);
 

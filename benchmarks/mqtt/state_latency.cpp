@@ -6,12 +6,11 @@
 // here, so the simulator's own turnaround is included.
 //   mqtt_state_latency [SAMPLES=500] [ROUNDS=3]
 #include "korvane.h"
+#include "loopback.h"
 
 #include <mosquitto.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,19 +28,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-uint16_t free_port(int type)
-{
-    const int fd = socket(AF_INET, type, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 pid_t spawn(std::vector<std::string> args)
 {
@@ -84,9 +70,9 @@ int main(int argc, char **argv)
 {
     const int samples = argc > 1 ? std::atoi(argv[1]) : 500;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    const uint16_t broker_port = free_port(SOCK_STREAM);
-    const uint16_t sim_port = free_port(SOCK_DGRAM);
-    const uint16_t bridge_port = free_port(SOCK_DGRAM);
+    const uint16_t broker_port = kt::free_tcp_port();
+    const uint16_t sim_port = kt::free_udp_port();
+    const uint16_t bridge_port = kt::free_udp_port();
     const std::string conf = "/tmp/korvane-mqtt-latency-" + std::to_string(getpid()) + ".conf";
     std::ofstream(conf) << "listener " << broker_port << " 127.0.0.1\nallow_anonymous true\npersistence false\n"
                         << "log_dest none\n";

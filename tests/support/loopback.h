@@ -31,6 +31,9 @@ public:
     UdpPeer &operator=(const UdpPeer &) = delete;
 
     uint16_t port() const { return port_; }
+    // For a reader that calls recvfrom itself (the benchmark's bare receive
+    // loop, the floor the library is measured against).
+    int fd() const { return fd_; }
 
     // Room for a few thousand datagrams (tests run as root, which may force it).
     void enlarge_buffer(int bytes = 4 << 20) const;

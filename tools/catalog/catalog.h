@@ -1,5 +1,5 @@
-// What the korvane tool knows by name: the ids the library delivers and
-// requests, and the commands it can send with their argument ranges.
+// What the tools know by name: the ids the library delivers and requests,
+// and the commands they can send with their argument ranges.
 #ifndef TOOLS_CATALOG_H
 #define TOOLS_CATALOG_H
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kcli {
+namespace kcatalog {
 
 // Shape of the data block the library hands over for an id.
 enum class Block { Firmware, Ints, Bytes, Value16, Gpo, Silence, Lamps, Meters };
@@ -61,14 +61,6 @@ std::string command_synopsis(const Command &command);
 // fills `values`; returns "" when they pass, otherwise the reason.
 std::string check_command_args(const Command &command, const std::vector<std::string> &words, std::vector<int> &values);
 
-// The mixer's address for the library, which takes dotted IPv4 text only:
-// TEXT itself when it is such, else the first IPv4 address a lookup of the
-// name gives; "" when there is none.
-std::string ipv4_address_of(const std::string &text);
-
-// A whole decimal or 0x-hex integer with an optional sign.
-bool parse_integer(const std::string &text, long &value);
-
-}  // namespace kcli
+}  // namespace kcatalog
 
 #endif  // TOOLS_CATALOG_H

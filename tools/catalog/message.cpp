@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace kcli {
+namespace kcatalog {
 
 namespace {
 
@@ -252,4 +252,4 @@ std::string json_line(const Message &m)
     return line + "}";
 }
 
-}  // namespace kcli
+}  // namespace kcatalog

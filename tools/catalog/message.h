@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kcli {
+namespace kcatalog {
 
 struct Message {
     int id = -1;
@@ -42,6 +42,6 @@ std::string json_string(const std::string &text);
 // "2024-05-06T14:03:07.042+02:00".
 std::string local_time_text(std::chrono::system_clock::time_point t, bool iso);
 
-}  // namespace kcli
+}  // namespace kcatalog
 
 #endif  // TOOLS_MESSAGE_H

@@ -25,7 +25,7 @@ int Link::on_event(const korvane_event *event, void *self)
     Link &link = *static_cast<Link *>(self);
     if (event->id == KORVANE_ID_METERS && !link.keep_meters_)
         return 0;
-    Message m = copy_event(*event);
+    kcatalog::Message m = kcatalog::copy_event(*event);
     {
         std::lock_guard<std::mutex> lock(link.mutex_);
         // A reader that cannot keep up loses the oldest lines, not memory.
@@ -39,7 +39,7 @@ int Link::on_event(const korvane_event *event, void *self)
     return 0;
 }
 
-Link::Wait Link::take(Message &out)
+Link::Wait Link::take(kcatalog::Message &out)
 {
     if (stopped_)
         return Wait::Stopped;
@@ -50,14 +50,14 @@ Link::Wait Link::take(Message &out)
     return Wait::Message;
 }
 
-Link::Wait Link::next(Message &out, std::chrono::steady_clock::time_point deadline)
+Link::Wait Link::next(kcatalog::Message &out, std::chrono::steady_clock::time_point deadline)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     arrived_.wait_until(lock, deadline, [this] { return stopped_ || !queue_.empty(); });
     return take(out);
 }
 
-Link::Wait Link::next(Message &out)
+Link::Wait Link::next(kcatalog::Message &out)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     arrived_.wait(lock, [this] { return stopped_ || !queue_.empty(); });

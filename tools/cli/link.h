@@ -37,9 +37,9 @@ public:
 
     enum class Wait { Message, TimedOut, Stopped };
     // The next message, waiting until `deadline` at most.
-    Wait next(Message &out, std::chrono::steady_clock::time_point deadline);
+    Wait next(kcatalog::Message &out, std::chrono::steady_clock::time_point deadline);
     // The next message, waiting until there is one or the link is stopped.
-    Wait next(Message &out);
+    Wait next(kcatalog::Message &out);
     // Wakes next() for good; callable from any thread.
     void stop();
     // Messages thrown away because the queue was full.
@@ -47,7 +47,7 @@ public:
 
 private:
     static int on_event(const korvane_event *event, void *self);
-    Wait take(Message &out);
+    Wait take(kcatalog::Message &out);
 
     static constexpr std::size_t kQueueLimit = 4096;
 
@@ -55,7 +55,7 @@ private:
     korvane_handle handle_ = nullptr;
     std::mutex mutex_;
     std::condition_variable arrived_;
-    std::deque<Message> queue_;
+    std::deque<kcatalog::Message> queue_;
     unsigned long dropped_ = 0;
     bool stopped_ = false;
 };

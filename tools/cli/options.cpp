@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include "catalog.h"
+#include "parsing.h"
 #include "cli.h"
 
 #include <cerrno>
@@ -43,7 +43,7 @@ void OptionReader::flag()
 long whole_number(const std::string &text, const std::string &what, long min, long max, const std::string &command)
 {
     long value = 0;
-    if (!parse_integer(text, value) || value < min || value > max)
+    if (!kcatalog::parse_integer(text, value) || value < min || value > max)
         throw UsageError(what + ": '" + text + "' is not a whole number from " + std::to_string(min) + " to " +
                              std::to_string(max),
                          command);
@@ -64,7 +64,7 @@ double seconds(const std::string &text, const std::string &what, const std::stri
 std::string ipv4_address(const std::string &text, const std::string &command)
 {
     // The library takes dotted text only; a name is looked up here.
-    const std::string dotted = ipv4_address_of(text);
+    const std::string dotted = kcatalog::ipv4_address_of(text);
     if (dotted.empty())
         throw UsageError("--host: '" + text + "' is not an IPv4 address or a known host name", command);
     return dotted;

@@ -47,7 +47,7 @@ bool help_asked(OptionReader &reader, const std::string &name, const std::string
 }
 
 // Waits for the reply `reply_id` until `deadline`, skipping everything else.
-bool await_reply(Link &link, int reply_id, SteadyClock::time_point deadline, Message &reply)
+bool await_reply(Link &link, int reply_id, SteadyClock::time_point deadline, kcatalog::Message &reply)
 {
     while (link.next(reply, deadline) == Link::Wait::Message)
         if (reply.id == reply_id && reply.kind == 0)
@@ -58,7 +58,8 @@ bool await_reply(Link &link, int reply_id, SteadyClock::time_point deadline, Mes
 // Sends one request on a fresh link and waits up to timeout_ms for its reply.
 // False, with the reason on stderr, when it cannot be sent or no `missing`
 // (what the message calls the awaited reply) comes in time.
-bool ask(const Common &common, int request, long timeout_ms, const std::string &missing, Message &reply, double &rtt_ms)
+bool ask(const Common &common, int request, long timeout_ms, const std::string &missing, kcatalog::Message &reply,
+         double &rtt_ms)
 {
     Link link(false);
     StopOnSignal stop([&link] { link.stop(); });
@@ -69,7 +70,7 @@ bool ask(const Common &common, int request, long timeout_ms, const std::string &
         std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
         return false;
     }
-    if (!await_reply(link, reply_id_for(request), sent + std::chrono::milliseconds(timeout_ms), reply)) {
+    if (!await_reply(link, kcatalog::reply_id_for(request), sent + std::chrono::milliseconds(timeout_ms), reply)) {
         std::fprintf(stderr, "korvane: no %s from %s within %ld ms\n", missing.c_str(), mixer_text(common).c_str(),
                      timeout_ms);
         return false;
@@ -80,18 +81,18 @@ bool ask(const Common &common, int request, long timeout_ms, const std::string &
 
 void print_request_list()
 {
-    for (const IdInfo &info : all_ids())
-        if (is_requestable(info.id)) {
-            const int answer = reply_id_for(info.id);
-            const IdInfo &shown = answer == info.id ? info : *find_id(answer);
+    for (const kcatalog::IdInfo &info : kcatalog::all_ids())
+        if (kcatalog::is_requestable(info.id)) {
+            const int answer = kcatalog::reply_id_for(info.id);
+            const kcatalog::IdInfo &shown = answer == info.id ? info : *kcatalog::find_id(answer);
             std::printf("%-26s %3d  %s\n", info.name ? info.name : "-", info.id, shown.about);
         }
 }
 
 void print_command_list()
 {
-    for (const Command &c : all_commands())
-        std::printf("%s\n", command_synopsis(c).c_str());
+    for (const kcatalog::Command &c : kcatalog::all_commands())
+        std::printf("%s\n", kcatalog::command_synopsis(c).c_str());
 }
 
 }  // namespace
@@ -112,7 +113,7 @@ int run_ping(const Common &common, const std::vector<std::string> &args)
         timeout_ms = whole_number(reader.value(), name, 1, 3600000, me);
     }
 
-    Message reply;
+    kcatalog::Message reply;
     double rtt_ms = 0;
     if (!ask(common, KORVANE_ID_FIRMWARE_VERSION, timeout_ms, "answer", reply, rtt_ms))
         return kExitFailure;
@@ -148,14 +149,14 @@ int run_request(const Common &common, const std::vector<std::string> &args)
     if (wanted.empty())
         throw UsageError("which request? ('korvane request --list' lists them)", me);
     int id = 0;
-    if (!parse_request(wanted, id))
+    if (!kcatalog::parse_request(wanted, id))
         throw UsageError("unknown request '" + wanted + "' ('korvane request --list' lists them)", me);
 
-    Message reply;
+    kcatalog::Message reply;
     double rtt_ms = 0;
-    if (!ask(common, id, timeout_ms, "reply " + id_name(reply_id_for(id)), reply, rtt_ms))
+    if (!ask(common, id, timeout_ms, "reply " + kcatalog::id_name(kcatalog::reply_id_for(id)), reply, rtt_ms))
         return kExitFailure;
-    std::printf("%s\n", text_line(reply, false).c_str());
+    std::printf("%s\n", kcatalog::text_line(reply, false).c_str());
     return kExitOk;
 }
 
@@ -180,11 +181,11 @@ int run_send(const Common &common, const std::vector<std::string> &args)
     }
     if (words.empty())
         throw UsageError("which command? ('korvane send --list' lists them)", me);
-    const Command *command = find_command(words[0]);
+    const kcatalog::Command *command = kcatalog::find_command(words[0]);
     if (!command)
         throw UsageError("unknown command '" + words[0] + "' ('korvane send --list' lists them)", me);
     std::vector<int> values;
-    const std::string refused = check_command_args(*command, {words.begin() + 1, words.end()}, values);
+    const std::string refused = kcatalog::check_command_args(*command, {words.begin() + 1, words.end()}, values);
     if (!refused.empty())
         throw UsageError(refused, me);
 
@@ -235,7 +236,7 @@ int run_monitor(const Common &common, const std::vector<std::string> &args)
         return kExitFailure;
     // The replies are printed below as they arrive, like everything else.
     if (state)
-        for (int id : state_request_ids())
+        for (int id : kcatalog::state_request_ids())
             if (korvane_request(link.handle(), id) != 0) {
                 std::fprintf(stderr, "korvane: cannot send to %s\n", mixer_text(common).c_str());
                 return kExitFailure;
@@ -243,9 +244,9 @@ int run_monitor(const Common &common, const std::vector<std::string> &args)
     const auto deadline = SteadyClock::now() +
                           std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(duration_s));
     long shown = 0;
-    Message m;
+    kcatalog::Message m;
     while ((duration_s > 0.0 ? link.next(m, deadline) : link.next(m)) == Link::Wait::Message) {
-        std::printf("%s\n", (json ? json_line(m) : text_line(m, true)).c_str());
+        std::printf("%s\n", (json ? kcatalog::json_line(m) : kcatalog::text_line(m, true)).c_str());
         std::fflush(stdout);
         if (count > 0 && ++shown >= count)
             break;

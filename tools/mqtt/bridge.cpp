@@ -75,7 +75,7 @@ void Bridge::request_state(Clock::time_point now)
     if (!h)
         return;
     last_burst_ = now;
-    for (const int id : kcli::state_request_ids()) {
+    for (const int id : kcatalog::state_request_ids()) {
         // A request from MQTT for the same state is answered by this one.
         limiter_.asked(id, now);
         korvane_request(h, id);
@@ -87,7 +87,7 @@ int Bridge::on_mixer(const korvane_event *event, void *self)
     auto *bridge = static_cast<Bridge *>(self);
     if (event->id != KORVANE_ID_METERS)
         bridge->limiter_.answered(event->id);
-    if (bridge->state_.on_message(kcli::copy_event(*event), Clock::now()))
+    if (bridge->state_.on_message(kcatalog::copy_event(*event), Clock::now()))
         bridge->wake();
     return 0;
 }

@@ -35,7 +35,8 @@ public:
     // closes the mixer link. False when libmosquitto's thread would not end:
     // the process must then _exit without destroying the bridge.
     bool run();
-    // Any thread, also a signal handler's thread.
+    // Any thread: main calls it once sigwait has taken a stop signal. Never
+    // from a signal handler, since it takes a lock.
     void stop();
 
 private:

@@ -25,7 +25,7 @@ void BridgeState::mark_dirty(int id)
         dirty_.push_back(id);
 }
 
-bool BridgeState::on_message(const kcli::Message &m, Clock::time_point now)
+bool BridgeState::on_message(const kcatalog::Message &m, Clock::time_point now)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (m.id != KORVANE_ID_METERS) {
@@ -58,7 +58,7 @@ bool BridgeState::on_message(const kcli::Message &m, Clock::time_point now)
     return !was_online || now >= next_meter_due_ || levels_due;
 }
 
-void BridgeState::on_mic(const kcli::Message &m, Clock::time_point now)
+void BridgeState::on_mic(const kcatalog::Message &m, Clock::time_point now)
 {
     const bool on = m.count > 0 && m.values[0] == 1;
     // Only off -> on starts the count afresh: the mixer reports "on" again
@@ -73,7 +73,7 @@ void BridgeState::on_mic(const kcli::Message &m, Clock::time_point now)
     mic_known_ = true;
 }
 
-void BridgeState::on_levels(const kcli::Message &m, Clock::time_point now)
+void BridgeState::on_levels(const kcatalog::Message &m, Clock::time_point now)
 {
     static constexpr int kChannels[4] = {0, 1, 4, 5};  // program and control room, left and right
     if (!have_level_peaks_ && now >= next_level_due_)
@@ -89,15 +89,16 @@ std::string BridgeState::mic_on_time_json(Clock::time_point now) const
     const long seconds =
         mic_counting_ ? static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - mic_since_).count())
                       : 0;
-    return "{\"time\":" + kcli::json_string(kcli::local_time_text(std::chrono::system_clock::now(), true)) +
+    return "{\"time\":" + kcatalog::json_string(kcatalog::local_time_text(std::chrono::system_clock::now(), true)) +
            ",\"name\":\"mic-on-time\",\"seconds\":" + std::to_string(seconds) + "}";
 }
 
 std::string BridgeState::levels_json() const
 {
     static const char *const kKeys[4] = {"pgm_left_db", "pgm_right_db", "crm_left_db", "crm_right_db"};
-    std::string text = "{\"time\":" + kcli::json_string(kcli::local_time_text(std::chrono::system_clock::now(), true)) +
-                       ",\"name\":\"levels\"";
+    std::string text =
+        "{\"time\":" + kcatalog::json_string(kcatalog::local_time_text(std::chrono::system_clock::now(), true)) +
+        ",\"name\":\"levels\"";
     for (int i = 0; i < 4; ++i) {
         char number[32] = "null";
         if (std::isfinite(level_peaks_[i]))
@@ -180,8 +181,8 @@ std::vector<Publication> BridgeState::take(Clock::time_point now, std::size_t ro
     }
     std::size_t sent = 0;
     for (; sent < dirty_.size() && out.size() < room; ++sent) {
-        const kcli::Message &m = last_.at(dirty_[sent]);
-        out.push_back({topics_.state(m.id), kcli::json_line(m), true, false, m.id});
+        const kcatalog::Message &m = last_.at(dirty_[sent]);
+        out.push_back({topics_.state(m.id), kcatalog::json_line(m), true, false, m.id});
     }
     dirty_.erase(dirty_.begin(), dirty_.begin() + static_cast<long>(sent));
 
@@ -205,13 +206,13 @@ std::vector<Publication> BridgeState::take(Clock::time_point now, std::size_t ro
 
     if (have_peaks_ && now >= next_meter_due_) {
         if (out.size() < room) {
-            kcli::Message m;
+            kcatalog::Message m;
             m.id = KORVANE_ID_METERS;
             m.kind = 1;
             m.wall = std::chrono::system_clock::now();
             m.arrived = now;
             std::copy(peaks_, peaks_ + 6, m.meters);
-            out.push_back({topics_.meters(), kcli::json_line(m), false, true, -1});
+            out.push_back({topics_.meters(), kcatalog::json_line(m), false, true, -1});
         } else {
             ++meters_dropped_;
         }

@@ -43,7 +43,7 @@ public:
     // A reply or event from the library's reader thread. True when the
     // bridge thread should wake up now: new state, the first meter message
     // after a silence, or a meter message due for publication.
-    bool on_message(const kcli::Message &m, Clock::time_point now);
+    bool on_message(const kcatalog::Message &m, Clock::time_point now);
 
     enum class Change { None, Online, Offline };
     // Applies the online/offline rule at `now`.
@@ -80,8 +80,8 @@ private:
     const bool homeassistant_;
 
     mutable std::mutex mutex_;
-    std::map<int, kcli::Message> last_;  // by id; one slot each
-    std::vector<int> dirty_;             // ids whose last value the broker lacks, oldest first
+    std::map<int, kcatalog::Message> last_;  // by id; one slot each
+    std::vector<int> dirty_;                 // ids whose last value the broker lacks, oldest first
     bool status_dirty_ = true;
     std::string health_;
     bool health_dirty_ = false;
@@ -111,8 +111,8 @@ private:
     Clock::time_point next_level_due_{};
 
     void mark_dirty(int id);
-    void on_mic(const kcli::Message &m, Clock::time_point now);
-    void on_levels(const kcli::Message &m, Clock::time_point now);
+    void on_mic(const kcatalog::Message &m, Clock::time_point now);
+    void on_levels(const kcatalog::Message &m, Clock::time_point now);
     std::string mic_on_time_json(Clock::time_point now) const;
     std::string levels_json() const;
 };

@@ -21,10 +21,11 @@ std::string health_json(const Health &h)
     const char *link = h.link == Health::Link::Open              ? "open"
                        : h.link == Health::Link::ReceivePortBusy ? "receive-port-busy"
                                                                  : "cannot-open";
-    const std::string connected_at = h.broker_connected_at == std::chrono::system_clock::time_point{}
-                                         ? "null"
-                                         : kcli::json_string(kcli::local_time_text(h.broker_connected_at, true));
-    return "{\"version\":" + kcli::json_string(h.version) + ",\"mixer\":" + kcli::json_string(h.mixer) +
+    const std::string connected_at =
+        h.broker_connected_at == std::chrono::system_clock::time_point{}
+            ? "null"
+            : kcatalog::json_string(kcatalog::local_time_text(h.broker_connected_at, true));
+    return "{\"version\":" + kcatalog::json_string(h.version) + ",\"mixer\":" + kcatalog::json_string(h.mixer) +
            ",\"receive_port\":" + std::to_string(h.receive_port) + ",\"link\":\"" + link +
            "\",\"commands\":" + (h.commands ? "true" : "false") + ",\"meters_hz\":" + std::to_string(h.meters_hz) +
            ",\"broker_connected_at\":" + connected_at + "}";

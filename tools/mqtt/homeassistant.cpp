@@ -27,13 +27,13 @@ std::string object(const Fields &fields)
 {
     std::string text = "{";
     for (const auto &f : fields)
-        text += (text.size() > 1 ? "," : "") + kcli::json_string(f.first) + ":" + f.second;
+        text += (text.size() > 1 ? "," : "") + kcatalog::json_string(f.first) + ":" + f.second;
     return text + "}";
 }
 
 std::string str(const std::string &text)
 {
-    return kcli::json_string(text);
+    return kcatalog::json_string(text);
 }
 
 // 1-based as on the console's labels.

@@ -42,7 +42,7 @@ std::string shown(const std::string &text, std::size_t max)
 
 void incident(const std::string &event, const std::string &details)
 {
-    std::string line = kcli::local_time_text(std::chrono::system_clock::now(), false);
+    std::string line = kcatalog::local_time_text(std::chrono::system_clock::now(), false);
     line[10] = 'T';  // "2026-12-09 14:03:07.412" -> ISO 8601, local time
     line += " " + event;
     if (!details.empty() && line.size() + 2 < kIncidentMaxLine)

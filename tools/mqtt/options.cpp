@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include "catalog.h"
+#include "parsing.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,7 +21,7 @@ struct Refusal : std::runtime_error {
 long whole_number(const std::string &text, const std::string &what, long min, long max)
 {
     long value = 0;
-    if (!kcli::parse_integer(text, value) || value < min || value > max)
+    if (!kcatalog::parse_integer(text, value) || value < min || value > max)
         throw Refusal(what + ": '" + text + "' is not a whole number from " + std::to_string(min) + " to " +
                       std::to_string(max));
     return value;
@@ -30,7 +30,7 @@ long whole_number(const std::string &text, const std::string &what, long min, lo
 // The library takes dotted text only; a name is looked up once, here.
 std::string ipv4_address(const std::string &text)
 {
-    const std::string dotted = kcli::ipv4_address_of(text);
+    const std::string dotted = kcatalog::ipv4_address_of(text);
     if (dotted.empty())
         throw Refusal("--host: '" + text + "' is not an IPv4 address or a known host name");
     return dotted;
@@ -125,8 +125,7 @@ const std::vector<OptionInfo> &option_table()
         {"--homeassistant", nullptr, "publish Home Assistant discovery documents", nullptr},
         {"--homeassistant-levels", nullptr, "with them, program and control-room level sensors (once a second)",
          nullptr},
-        {"--homeassistant-remove", nullptr, "remove every Home Assistant document of the prefix, then exit",
-         nullptr},
+        {"--homeassistant-remove", nullptr, "remove every Home Assistant document of the prefix, then exit", nullptr},
         {"--version", nullptr, "show the bridge's and the library's version", nullptr},
         {"--help", nullptr, "show this text", nullptr},
     };

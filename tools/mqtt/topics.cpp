@@ -80,7 +80,7 @@ std::string read_order(const Topics &topics, const std::string &topic, const std
     order = Order{};
     if (topic.rfind(request_head, 0) == 0) {
         const std::string name = topic.substr(request_head.size());
-        if (!kcli::parse_request(name, order.request_id))
+        if (!kcatalog::parse_request(name, order.request_id))
             return "unknown request '" + printable(name) + "'";
         return {};
     }
@@ -88,7 +88,7 @@ std::string read_order(const Topics &topics, const std::string &topic, const std
         return "not a request or command topic";
     const std::string name = topic.substr(command_head.size());
     order.is_request = false;
-    order.command = kcli::find_command(name);
+    order.command = kcatalog::find_command(name);
     if (!order.command)
         return "unknown command '" + printable(name) + "'";
     if (!commands_enabled)
@@ -96,14 +96,14 @@ std::string read_order(const Topics &topics, const std::string &topic, const std
     std::vector<std::string> words;
     if (payload.size() > kMaxPayload || !argument_words(payload, words))
         return "arguments must be a JSON array of whole numbers or numbers separated by spaces: " +
-               kcli::command_synopsis(*order.command);
-    const std::string refused = kcli::check_command_args(*order.command, words, order.values);
+               kcatalog::command_synopsis(*order.command);
+    const std::string refused = kcatalog::check_command_args(*order.command, words, order.values);
     return printable(refused);
 }
 
 std::string error_json(const std::string &topic, const std::string &error)
 {
-    return "{\"topic\":" + kcli::json_string(topic) + ",\"error\":" + kcli::json_string(error) + "}";
+    return "{\"topic\":" + kcatalog::json_string(topic) + ",\"error\":" + kcatalog::json_string(error) + "}";
 }
 
 }  // namespace kmqtt

@@ -21,7 +21,7 @@ public:
     const std::string &prefix() const { return prefix_; }
     std::string status() const { return prefix_ + "/status"; }
     // "korvane/state/module-on"; ids without a name give "id-97".
-    std::string state(int id) const { return prefix_ + "/state/" + kcli::id_name(id); }
+    std::string state(int id) const { return prefix_ + "/state/" + kcatalog::id_name(id); }
     std::string meters() const { return prefix_ + "/meters"; }
     // The bridge's own count, in the style of the mixer's state topics.
     std::string mic_on_time() const { return prefix_ + "/state/mic-on-time"; }
@@ -40,7 +40,7 @@ private:
 struct Order {
     bool is_request = true;
     int request_id = -1;
-    const kcli::Command *command = nullptr;
+    const kcatalog::Command *command = nullptr;
     std::vector<int> values;
 };
 

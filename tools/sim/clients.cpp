@@ -18,9 +18,8 @@ Clients::Heard Clients::heard(const sockaddr_in &from, double now)
         }
     }
     if (clients_.size() >= kMaxClients) {
-        *std::min_element(clients_.begin(), clients_.end(), [](const Client &a, const Client &b) {
-            return a.last_heard < b.last_heard;
-        }) = {from, now};
+        *std::min_element(clients_.begin(), clients_.end(),
+                          [](const Client &a, const Client &b) { return a.last_heard < b.last_heard; }) = {from, now};
         return Heard::InPlaceOfAnother;
     }
     clients_.push_back({from, now});

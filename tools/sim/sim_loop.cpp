@@ -227,8 +227,7 @@ int run_simulator(const Options &options)
             // Clients heard during a dropout stay, so the meters resume at once.
             const bool from_client = in.type == Incoming::Type::Request || in.type == Incoming::Type::Command ||
                                      in.type == Incoming::Type::KeepAlive;
-            const Clients::Heard heard =
-                !have_target && from_client ? clients.heard(from, now) : Clients::Heard::Known;
+            const Clients::Heard heard = !have_target && from_client ? clients.heard(from, now) : Clients::Heard::Known;
             if (heard != Clients::Heard::Known && options.verbose)
                 std::printf("%9.3f    new client %s%s\n", now, address_text(from).c_str(),
                             heard == Clients::Heard::New ? "" : " in place of the one silent longest");

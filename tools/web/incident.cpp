@@ -9,7 +9,7 @@ namespace kweb {
 
 void incident(const std::string &event, const std::string &details)
 {
-    std::string line = kcli::local_time_text(std::chrono::system_clock::now(), false);
+    std::string line = kcatalog::local_time_text(std::chrono::system_clock::now(), false);
     line[10] = 'T';  // "2026-12-09 14:03:07.412" -> ISO 8601, local time
     line += " " + event;
     if (!details.empty())

@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include "catalog.h"
+#include "parsing.h"
 
 #include <algorithm>
 #include <fstream>
@@ -19,7 +19,7 @@ struct Refusal : std::runtime_error {
 int port_number(const std::string &text, const std::string &what)
 {
     long value = 0;
-    if (!kcli::parse_integer(text, value) || value < 1 || value > 65535)
+    if (!kcatalog::parse_integer(text, value) || value < 1 || value > 65535)
         throw Refusal(what + ": '" + text + "' is not a port from 1 to 65535");
     return static_cast<int>(value);
 }
@@ -65,7 +65,7 @@ void listen_address(const std::string &text, Options &o)
         o.listen_host = hp.host;
     } else {
         // The listener binds to an address, so a name is looked up once, here.
-        o.listen_host = kcli::ipv4_address_of(hp.host);
+        o.listen_host = kcatalog::ipv4_address_of(hp.host);
         if (o.listen_host.empty())
             throw Refusal("--listen: '" + hp.host + "' is not an IPv4 address or a known host name");
     }

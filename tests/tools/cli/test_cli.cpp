@@ -261,8 +261,8 @@ TEST_F(Monitor, StateAsksForWhatTheMetersAskAtStart)
 {
     start();
     // The common options may follow the command too.
-    const Finished f = korvane({"monitor", "--state", "--duration", "1", "--send-port", std::to_string(sim_.port()),
-                                "--recv-port", "0"});
+    const Finished f = korvane(
+        {"monitor", "--state", "--duration", "1", "--send-port", std::to_string(sim_.port()), "--recv-port", "0"});
     EXPECT_EQ(f.exit_code, 0) << f.err;
     for (const char *name : {"module-source", "module-on", "fader", "config-on", "config-silence-detection",
                              "voice-track", "on-air", "non-stop", "silence", "mic-on", "crm-mute"})

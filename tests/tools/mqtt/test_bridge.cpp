@@ -24,8 +24,8 @@ namespace {
 std::vector<std::string> state_topics()
 {
     std::vector<std::string> topics;
-    for (const int id : kcli::state_request_ids())
-        topics.push_back("korvane/state/" + kcli::id_name(id));
+    for (const int id : kcatalog::state_request_ids())
+        topics.push_back("korvane/state/" + kcatalog::id_name(id));
     return topics;
 }
 

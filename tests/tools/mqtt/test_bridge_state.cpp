@@ -11,18 +11,18 @@ using std::chrono::milliseconds;
 
 namespace {
 
-kcli::Message meter(float level)
+kcatalog::Message meter(float level)
 {
-    kcli::Message m;
+    kcatalog::Message m;
     m.id = KORVANE_ID_METERS;
     m.kind = 1;
     std::fill(m.meters, m.meters + 6, level);
     return m;
 }
 
-kcli::Message state(int id, int value)
+kcatalog::Message state(int id, int value)
 {
-    kcli::Message m;
+    kcatalog::Message m;
     m.id = id;
     m.kind = 1;
     m.count = 1;
@@ -205,7 +205,7 @@ TEST(BridgeState, FirmwareReplyAnnouncesTheDeviceAgain)
         announced += p.topic.rfind("homeassistant/", 0) == 0 && !p.payload.empty();
     EXPECT_EQ(announced, 27u) << "no levels and no controls unless asked for";
 
-    kcli::Message firmware;
+    kcatalog::Message firmware;
     firmware.id = KORVANE_ID_FIRMWARE_VERSION;
     firmware.firmware = {3, 2, 7, "VXN Korvane Firmware v3.2.7"};
     s.on_message(firmware, now);

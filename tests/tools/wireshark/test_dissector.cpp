@@ -23,7 +23,7 @@ struct Case {
     const char *bytes;
     // "field=value;..." for the korvane.* fields shown; all others must be empty.
     const char *expect;
-    uint16_t port = 0;          // another port than 18150/18153, decoded through "Decode As"
+    uint16_t port = 0;         // another port than 18150/18153, decoded through "Decode As"
     std::size_t captured = 0;  // payload bytes a short snap length keeps (0: all)
 };
 
