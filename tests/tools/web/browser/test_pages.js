@@ -277,10 +277,13 @@ async function main() {
             targets.push([overlay, e.signal === 'mic-on' ? 'mic-on' : 'on-air', null]);
           for (const [page, signal, prefix] of targets) {
             const changes = await page.evaluate(() => window.__changes);
-            const hit = changes.find((c) => c.t >= t && c.signal === signal && c.on === want && (prefix === null || c.prefix === prefix));
+            // `t` is when this test read the simulator's line, which a busy
+            // machine can make later than the page's change itself; the
+            // switches are 18 s or more apart, so a second back is still this one.
+            const hit = changes.find((c) => c.t >= t - 1000 && c.signal === signal && c.on === want && (prefix === null || c.prefix === prefix));
             // The overlay's ON AIR stands for either on-air signal: lit already is right.
             const already = page === overlay && signal === 'on-air' && await flagOf(overlay, '#on-air');
-            const ms = hit ? hit.t - t : Infinity;
+            const ms = hit ? Math.max(0, hit.t - t) : Infinity;
             check(`${line.trim().replace(/^[\d.]+\s+/, '')}: ${signal} ${want} within 1 s (${page === face ? 'face' : page === master ? 'master' : 'overlay'})`,
               ms <= 1000 || already, hit ? ms + ' ms' : already ? 'already lit' : 'never');
           }
