@@ -145,7 +145,7 @@ async function main() {
     };
     const master = await open('master', '/', {width: 1040, height: 330});
     const face = await open('face', '/studio/korvane', {width: 986, height: 650});
-    const overlay = await open('overlay', '/overlay/korvane?size=2', {width: 800, height: 200});
+    const overlay = await open('overlay', '/overlay/korvane?size=2', {width: 900, height: 200});
     const faceB = await open('face-b', '/studio/studio2', {width: 986, height: 650});
     const overlayB = await open('overlay-b', '/overlay/studio2');
     const shot = (page, name) => page.screenshot({path: path.join(o.out, name + '.png'), omitBackground: true});
